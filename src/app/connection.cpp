@@ -1,0 +1,207 @@
+#include "app/connection.h"
+
+#include "link/commands.h"
+#include "text/texts.h"
+
+#include <array>
+#include <cstdio>
+
+namespace tq {
+namespace {
+
+constexpr std::uint32_t kModel512 = 1u << 30;
+constexpr std::uint32_t kModel511 = 1u << 31;
+constexpr std::uint32_t kUnsupportedKind = 1u << 29;
+constexpr int kQueryPolls = 99;
+
+constexpr std::array<std::uint32_t, 20> kHardwareTypes = {
+    0,                          // 0: none
+    kModel512 | 201,            // 1  ZORVIK GPS ALARM
+    kModel512 | 201,            // 2
+    kModel512 | 201,            // 3
+    kModel511 | 201,            // 4
+    kModel512 | 201,            // 5
+    kModel511 | 202,            // 6  ZORVIK GPS PAGER
+    kModel512 | 202,            // 7
+    kModel511 | 202,            // 8
+    kModel512 | 202,            // 9
+    kModel511 | 202,            // 10
+    kModel512 | 203,            // 11 NORDAVEL TQ512
+    kModel511 | 204,            // 12 NORDAVEL TQ511
+    kModel511,                  // 13 (number shown)
+    kUnsupportedKind,           // 14 not supported
+    kUnsupportedKind,           // 15 not supported
+    kModel512 | 201,            // 16
+    kModel512 | 201,            // 17
+    kModel511 | 202,            // 18
+    kModel511 | 201,            // 19
+};
+
+void call(const std::function<void(const std::string&)>& f, const std::string& s)
+{
+    if (f)
+        f(s);
+}
+
+void call(const std::function<void()>& f)
+{
+    if (f)
+        f();
+}
+
+void read_serial_number(LinkState& link, const ConnectionUi& ui)
+{
+    send_frame(link, cmd::kSerialNumber);
+    for (int i = 0; i < kQueryPolls; ++i) {
+        if (poll_reply(link) == 0 || link.reply_code() != reply::kData)
+            continue;
+        const std::uint8_t* p = link.payload();
+        const std::uint32_t serial = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                     std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(198, serial));
+        return;
+    }
+}
+
+void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+{
+    if (c.can_check_pending) {
+        if (ui.can_analyzer_check && !ui.can_analyzer_check())
+            return;
+        c.can_check_pending = false;
+    }
+    switch (device_open(link)) {
+    case kOpenProgrammer:
+        call(ui.set_status, text(4));
+        poll_reply(link);
+        c.state = kWaitingForUnit;
+        break;
+    case kOpenBootloader:
+        device_close(link);
+        call(ui.bootloader_found);
+        device_close(link); // whatever the dialog opened is not ours to keep
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::uint32_t hardware_type_entry(int type)
+{
+    return type >= 0 && type < int(kHardwareTypes.size()) ? kHardwareTypes[std::size_t(type)] : 0;
+}
+
+std::string model_string(int model, int major, int minor)
+{
+    char s[48];
+    std::snprintf(s, sizeof s, "TQ%d-%02d%02d", model, major, minor);
+    return s;
+}
+
+int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+{
+    send_command(link, cmd::kHardwareType);
+    for (int i = 0; i < kQueryPolls; ++i) {
+        if (poll_reply(link) == 0 || link.reply_code() != reply::kData)
+            continue;
+        c.hardware_family = link.payload()[0];
+        c.hardware_type = link.payload()[1];
+        if (c.hardware_family != 6)
+            return kHardwareRefused;
+
+        const std::uint32_t entry = hardware_type_entry(c.hardware_type);
+        char label[64];
+        if (entry & 0xFFFF)
+            std::snprintf(label, sizeof label, "(%s)  ", text(int(entry & 0xFFFF)));
+        else
+            std::snprintf(label, sizeof label, "(%d)  ", c.hardware_type);
+
+        if (entry & kModel512)
+            c.unit_model = 512;
+        else if (entry & kModel511)
+            c.unit_model = 511;
+        else if (c.service_mode)
+            c.unit_model = 512;
+        else
+            return kHardwareRefused;
+        call(ui.set_hardware, label);
+        return kHardwareSupported;
+    }
+    return kHardwareNoAnswer;
+}
+
+int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+{
+    const std::uint8_t* p = link.payload();
+    c.unit_model = p[0] | p[1] << 8;
+    const int major = p[2];
+    const int minor = p[3];
+    c.firmware_version = major * 256 + minor;
+
+    bool accepted = c.unit_model == 512 || c.unit_model == 513 ||
+                    (c.unit_model == 612 && c.service_mode);
+    int hardware = query_hardware_type(link, c, ui);
+    if (c.service_mode)
+        hardware = kHardwareSupported;
+    if (hardware == kHardwareRefused)
+        accepted = false;
+
+    if (!accepted) {
+        call(ui.unit_refused,
+             textf(14, c.unit_model, major, minor, c.hardware_family, c.hardware_type));
+        return kRefused;
+    }
+    call(ui.set_status, model_string(c.unit_model, major, minor));
+    if (hardware == kHardwareNoAnswer)
+        return kIdentifyLater;
+
+    read_serial_number(link, ui);
+    call(ui.unit_identified);
+    c.state = kConnected;
+    return kIdentified;
+}
+
+bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+{
+    if (c.state > 7) {
+        if (poll_reply(link) == 0)
+            link.reply[1] = 0;
+        const std::uint8_t code = link.reply_code();
+        if (code == reply::kStatus && c.state == kWaitingForUnit && link.reply_length > 4 &&
+            link.payload()[0] == 2 && link.payload()[1] == 1) {
+            c.state = kAskingVersion;
+        } else if (code == reply::kVersion &&
+                   (c.state == kWaitingForUnit || c.state == kAskingVersion)) {
+            if (identify_unit(link, c, ui) != kIdentifyLater)
+                return true;
+        }
+    }
+
+    switch (c.state) {
+    case kSearching:
+        search(link, c, ui);
+        break;
+    case kWaitingForUnit:
+        send_command(link, cmd::kHello);
+        break;
+    case kAskingVersion:
+        send_frame(link, cmd::kVersion);
+        break;
+    case kConnected:
+        call(ui.periodic_steps);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void disconnect_reset(ConnectionState& c, const ConnectionUi& ui)
+{
+    c.state = kSearching;
+    call(ui.disconnected);
+}
+
+} // namespace tq

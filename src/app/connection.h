@@ -1,0 +1,73 @@
+// The connection step: finds the programmer, waits for the alarm unit behind
+// it, identifies the unit and, once connected, hands each polled reply to
+// the periodic steps of the open tool windows. Plain code: everything it
+// shows or asks goes through ConnectionUi.
+#pragma once
+
+#include "link/link.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tq {
+
+enum ConnectionStateValue : int {
+    kSearching = 0,
+    kWaitingForUnit = 8,
+    kAskingVersion = 9,
+    kConnected = 16,
+};
+
+struct ConnectionState {
+    int state = kSearching;
+    bool can_check_pending = true;
+    int unit_model = 0;
+    int firmware_version = 0;
+    std::uint8_t hardware_family = 0;
+    std::uint8_t hardware_type = 0;
+    bool service_mode = false;
+};
+
+// What the connection step needs of the rest of the program. Unset members
+// do nothing.
+struct ConnectionUi {
+    std::function<void(const std::string&)> set_status;
+    std::function<void(const std::string&)> set_hardware;
+    std::function<void(const std::string&)> set_serial;
+    // The CAN-analyzer search and removal question; true when the search is
+    // done (false: run it again on the next pass).
+    std::function<bool()> can_analyzer_check;
+    // A bare bootloader was found (the handle is already closed).
+    std::function<void()> bootloader_found;
+    // The unit is refused; the text says why.
+    std::function<void(const std::string&)> unit_refused;
+    // The unit is identified: build the pages and read its configuration.
+    std::function<void()> unit_identified;
+    // The device went away: tear down what belonged to the connection.
+    std::function<void()> disconnected;
+    // State 16: the periodic steps of the open tool windows.
+    std::function<void()> periodic_steps;
+};
+
+// Hardware types: bit 30 model 512, bit 31 model 511, low 16 bits the text
+// row of the display name (0: show the number).
+std::uint32_t hardware_type_entry(int type);
+
+enum HardwareQuery : int { kHardwareSupported = 0, kHardwareNoAnswer = 1, kHardwareRefused = 2 };
+int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+
+enum Identification : int { kIdentifyLater = 0, kIdentified = 1, kRefused = 2 };
+int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+
+// One pass of the connection step; true when the loop should start its next
+// iteration at once.
+bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+
+// No device and state not 0: back to searching.
+void disconnect_reset(ConnectionState& c, const ConnectionUi& ui);
+
+// "TQ%d-%02d%02d".
+std::string model_string(int model, int major, int minor);
+
+} // namespace tq

@@ -1,0 +1,97 @@
+// TQ512/TQ511 programmer: identifies an alarm unit through the USB HID
+// programmer, edits its configuration, watches it and updates its firmware.
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "link/hid_port.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "sim/demo.h"
+#include "sim/programmer.h"
+#include "text/texts.h"
+#include "widgets/kit.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace tq;
+
+namespace {
+
+void pump_gtk()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
+
+[[noreturn]] void refuse_second_instance()
+{
+    show_message(text(268));
+    while (widget_state().message_window) {
+        pump_gtk();
+        platform::sleep_ms(50);
+    }
+    std::exit(1);
+}
+
+void choose_language(const std::vector<std::string>& args)
+{
+    // The preferred code: --lang, then the locale.
+    std::string code;
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--lang") {
+            code = args[i + 1];
+            break;
+        }
+    }
+    TextState& t = text_state();
+    t.language_index = 0;
+    t.texts = &kTextsEnglish;
+    t.language_code = code;
+    const int index = find_language(code);
+    if (index >= 0) {
+        t.language_index = index;
+        t.texts = kLanguages[std::size_t(index)].table;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    AppState& a = app();
+    const std::vector<std::string> args(argv, argv + argc);
+    a.shell.program_path = platform::own_program_path(argv[0]);
+    a.connection.can_check_pending = true;
+
+    choose_language(args);
+    gtk_init(&argc, &argv);
+    platform::set_event_pump(pump_gtk);
+
+    a.shell.switches = parse_switches(args);
+    a.shell.start_maximized = a.shell.switches.maximized;
+    a.connection.service_mode = a.shell.switches.service_mode;
+
+    create_fonts();
+    if (!platform::claim_single_instance("tq512.lock"))
+        refuse_second_instance();
+
+    if (a.shell.switches.simulate) {
+        a.simulated = sim::make_demo_programmer();
+        a.simulated_port = std::make_unique<sim::SimPort>(*a.simulated);
+        a.link.port = a.simulated_port.get();
+    } else {
+        if (!hidapi_start()) {
+            std::fprintf(stderr, "ERROR: %s\n", "hid_init");
+            return 1;
+        }
+        a.link.port = &hidapi_port();
+    }
+
+    build_main_window(a);
+    connect_connection_ui(a);
+    run_main_loop(a);
+}

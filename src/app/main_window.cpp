@@ -1,0 +1,304 @@
+#include "app/main_window.h"
+
+#include "app/connection_dialogs.h"
+#include "link/commands.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "text/texts.h"
+#include "widgets/kit.h"
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tq {
+namespace {
+
+void run_tool(const std::function<void()>& action)
+{
+    if (action)
+        action();
+}
+
+void on_tool_item(GtkWidget*, gpointer data)
+{
+    run_tool(*static_cast<std::function<void()>*>(data));
+}
+
+GtkWidget* add_tool_item(GtkWidget* menu, const char* label, std::function<void()>* action)
+{
+    GtkWidget* item = new_menu_item(label);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    g_signal_connect(item, "activate", G_CALLBACK(on_tool_item), action);
+    return item;
+}
+
+void on_device_reset_item(GtkWidget*, gpointer)
+{
+    AppState& a = app();
+    if (!a.link.open())
+        return;
+    send_command(a.link, cmd::kReset);
+    show_message("Reset OK");
+}
+
+gboolean on_main_window_delete(GtkWidget*, GdkEvent*, gpointer)
+{
+    AppState& a = app();
+    close_tool_windows(a);
+    device_close(a.link);
+    std::exit(0);
+}
+
+// The work area of a monitor: its geometry, cut by the desktop's
+// _NET_WORKAREA where the window manager publishes one.
+WorkArea monitor_work_area(GdkScreen* screen, int monitor)
+{
+    GdkRectangle area;
+    gdk_screen_get_monitor_geometry(screen, monitor, &area);
+    GdkWindow* root = gdk_screen_get_root_window(screen);
+    GdkAtom type;
+    gint format = 0;
+    gint length = 0;
+    guchar* data = nullptr;
+    if (gdk_property_get(root, gdk_atom_intern("_NET_WORKAREA", FALSE),
+                         gdk_atom_intern("CARDINAL", FALSE), 0, 4 * 32, FALSE, &type, &format,
+                         &length, &data) &&
+        data) {
+        if (format == 32 && length >= int(4 * sizeof(long))) {
+            const long* v = reinterpret_cast<const long*>(data);
+            GdkRectangle work = {int(v[0]), int(v[1]), int(v[2]), int(v[3])};
+            GdkRectangle cut;
+            if (gdk_rectangle_intersect(&area, &work, &cut))
+                area = cut;
+        }
+        g_free(data);
+    }
+    return {area.width, area.height};
+}
+
+void build_menu_bar(AppState& a)
+{
+    ShellState& s = a.shell;
+    GtkWidget* bar = gtk_menu_bar_new();
+    gtk_widget_show(bar);
+    gtk_box_pack_start(GTK_BOX(s.main_box), bar, FALSE, FALSE, 0);
+
+    GtkWidget* tools = new_menu_item(text(22));
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), tools);
+    GtkWidget* menu = gtk_menu_new();
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(tools), menu);
+
+    add_tool_item(menu, text(25), &s.tools.firmware_update);
+    GtkWidget* reset = new_menu_item(text(205));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), reset);
+    g_signal_connect(reset, "activate", G_CALLBACK(on_device_reset_item), nullptr);
+    s.update_check_item = add_tool_item(menu, text(225), &s.tools.toggle_update_check);
+    add_tool_item(menu, text(259), &s.tools.radio_firmware_update);
+    add_tool_item(menu, text(387), &s.tools.radio_wireless_update);
+    add_tool_item(menu, text(214), &s.tools.load_configuration_file);
+    add_tool_item(menu, text(213), &s.tools.save_configuration_file);
+    s.pin_menu_item = add_tool_item(menu, text(216), &s.tools.change_pin);
+    gtk_widget_hide(s.pin_menu_item);
+    add_tool_item(menu, text(285), &s.tools.remote_access);
+
+    for (GtkWidget* extra : s.extra_menus)
+        gtk_menu_shell_append(GTK_MENU_SHELL(bar), extra);
+}
+
+void build_status_rows(AppState& a)
+{
+    ShellState& s = a.shell;
+    const Fonts& fonts = widget_state().fonts;
+
+    GtkWidget* first = gtk_hbox_new(FALSE, 1);
+    GtkWidget* spacer = new_label("");
+    gtk_widget_set_size_request(spacer, 10, 18);
+    gtk_box_pack_start(GTK_BOX(first), spacer, FALSE, FALSE, 1);
+    s.status_label = new_label(text(3));
+    gtk_widget_modify_font(s.status_label, fonts.large);
+    gtk_box_pack_start(GTK_BOX(first), s.status_label, TRUE, TRUE, 1);
+    s.hardware_label = new_label("");
+    gtk_misc_set_alignment(GTK_MISC(s.hardware_label), 1.0f, 0.5f);
+    gtk_widget_set_size_request(s.hardware_label, 300, 10);
+    gtk_box_pack_start(GTK_BOX(first), s.hardware_label, FALSE, FALSE, 1);
+    gtk_widget_show(first);
+    gtk_box_pack_start(GTK_BOX(s.main_box), first, FALSE, FALSE, 1);
+
+    GtkWidget* second = gtk_hbox_new(FALSE, 1);
+    s.serial_label = new_label("");
+    gtk_misc_set_alignment(GTK_MISC(s.serial_label), 0.5f, 0.0f);
+    gtk_widget_modify_font(s.serial_label, fonts.medium);
+    gtk_box_pack_start(GTK_BOX(second), s.serial_label, TRUE, TRUE, 1);
+    s.mode_label = new_label("");
+    gtk_widget_modify_font(s.mode_label, fonts.large);
+    GdkColor red = {0, 0xFFFF, 0, 0};
+    gtk_widget_modify_fg(s.mode_label, GTK_STATE_NORMAL, &red);
+    gtk_box_pack_start(GTK_BOX(second), s.mode_label, FALSE, FALSE, 1);
+    gtk_widget_show(second);
+    gtk_box_pack_start(GTK_BOX(s.main_box), second, FALSE, FALSE, 1);
+}
+
+// Pulling the programmer while a combo box list is open closes that list.
+void close_open_combo(AppState& a)
+{
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(a.shell.main_window));
+    GtkWidget* parent = focus ? gtk_widget_get_parent(focus) : nullptr;
+    if (parent && std::strncmp(G_OBJECT_TYPE_NAME(parent), "GtkComboBox", 11) == 0)
+        gtk_combo_box_popdown(GTK_COMBO_BOX(parent));
+}
+
+} // namespace
+
+AppState& app()
+{
+    static AppState* state = new AppState; // lives for the whole run
+    return *state;
+}
+
+void refresh_update_check_item(AppState& a, bool check_updates)
+{
+    GtkWidget* item = a.shell.update_check_item;
+    if (!item)
+        return;
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    gtk_label_set_text(GTK_LABEL(label), text(check_updates ? 226 : 225));
+}
+
+void build_main_window(AppState& a)
+{
+    ShellState& s = a.shell;
+    create_fonts();
+
+    s.main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    widget_state().main_window = s.main_window;
+    gtk_window_set_title(GTK_WINDOW(s.main_window), textf(2, "512_TQ511", 3, 63, 0).c_str());
+    g_signal_connect(s.main_window, "delete-event", G_CALLBACK(on_main_window_delete), nullptr);
+    for (auto& handler : s.key_handlers)
+        g_signal_connect(s.main_window, "key_press_event", handler.first, handler.second);
+
+    gtk_container_set_border_width(GTK_CONTAINER(s.main_window), 4);
+    s.main_scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(s.main_scroller), GTK_POLICY_AUTOMATIC,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_container_add(GTK_CONTAINER(s.main_window), s.main_scroller);
+    s.main_box = gtk_vbox_new(FALSE, 0);
+    gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(s.main_scroller), s.main_box);
+
+    GdkScreen* screen = gdk_screen_get_default();
+    std::vector<WorkArea> areas;
+    for (int m = 0; m < gdk_screen_get_n_monitors(screen); ++m)
+        areas.push_back(monitor_work_area(screen, m));
+    if (apply_monitor_rule(areas, s.min_work_width, s.min_work_height))
+        s.start_maximized = true;
+
+    if (s.start_maximized) {
+        gtk_window_maximize(GTK_WINDOW(s.main_window));
+    } else {
+        gtk_widget_set_size_request(s.main_scroller, 1010, 680);
+        gtk_window_set_resizable(GTK_WINDOW(s.main_window), FALSE);
+    }
+
+    build_menu_bar(a);
+    build_status_rows(a);
+    gtk_widget_show_all(s.main_window);
+    gtk_widget_hide(s.pin_menu_item);
+}
+
+void close_tool_windows(AppState& a)
+{
+    close_message_window();
+    for (const auto& close : a.shell.tool_window_closers)
+        close();
+}
+
+void connect_connection_ui(AppState& a)
+{
+    ConnectionUi& ui = a.connection_ui;
+    ui.set_status = [](const std::string& t) {
+        gtk_label_set_text(GTK_LABEL(app().shell.status_label), t.c_str());
+    };
+    ui.set_hardware = [](const std::string& t) {
+        gtk_label_set_text(GTK_LABEL(app().shell.hardware_label), t.c_str());
+    };
+    ui.set_serial = [](const std::string& t) {
+        gtk_label_set_text(GTK_LABEL(app().shell.serial_label), t.c_str());
+    };
+    ui.bootloader_found = [] { run_bootloader_dialog(app()); };
+    ui.unit_refused = [](const std::string& t) { run_version_mismatch_dialog(app(), t); };
+    ui.disconnected = [] {
+        AppState& s = app();
+        if (s.shell.remove_settings_pages)
+            s.shell.remove_settings_pages();
+        if (s.shell.pin_menu_item)
+            gtk_widget_hide(s.shell.pin_menu_item);
+        close_tool_windows(s);
+    };
+    if (!ui.unit_identified) {
+        // Until the settings pages exist, the main area keeps its size rule.
+        ui.unit_identified = [] {
+            AppState& s = app();
+            gtk_widget_set_size_request(s.shell.main_scroller, 1010,
+                                        s.connection.unit_model == 511 ? 650 : 705);
+            while (gtk_events_pending())
+                gtk_main_iteration();
+        };
+    }
+}
+
+void loop_iteration(AppState& a)
+{
+    ShellState& s = a.shell;
+    while (gtk_events_pending())
+        gtk_main_iteration();
+
+    if (s.relay_active && s.relay_active()) {
+        if (s.relay_step)
+            s.relay_step();
+        return;
+    }
+
+    if (!a.link.open()) {
+        if (!s.combo_closed) {
+            close_open_combo(a);
+            s.combo_closed = true;
+        }
+        platform::sleep_ms(100);
+        if (a.connection.state != kSearching)
+            disconnect_reset(a.connection, a.connection_ui);
+        gtk_label_set_text(GTK_LABEL(s.status_label), text(3));
+        gtk_label_set_text(GTK_LABEL(s.serial_label), "");
+        gtk_label_set_text(GTK_LABEL(s.hardware_label), "");
+    } else {
+        s.combo_closed = false;
+    }
+
+    if (connection_step(a.link, a.connection, a.connection_ui))
+        return;
+
+    if (a.link.open() && s.autoflash_armed && s.autoflash_armed() && s.autoflash_step)
+        s.autoflash_step();
+    platform::sleep_ms(10);
+}
+
+void run_main_loop(AppState& a)
+{
+    for (;;)
+        loop_iteration(a);
+}
+
+void restart_program(const std::string& language_code)
+{
+    AppState& a = app();
+    device_close(a.link);
+    const auto args = restart_arguments(a.shell.program_path, a.shell.switches, language_code);
+    platform::exec_program(a.shell.program_path, args);
+    std::fprintf(stderr, "ERROR: cannot restart %s\n", a.shell.program_path.c_str());
+    std::exit(1);
+}
+
+} // namespace tq

@@ -1,0 +1,28 @@
+// The main window, its menus and status rows, and the poll loop.
+#pragma once
+
+#include "app/app_state.h"
+
+#include <string>
+
+namespace tq {
+
+void build_main_window(AppState& a);
+// Adds the Tools menu's update-check item text for the current preference.
+void refresh_update_check_item(AppState& a, bool check_updates);
+
+// One pass of the poll loop.
+void loop_iteration(AppState& a);
+[[noreturn]] void run_main_loop(AppState& a);
+
+// Starts the program anew (with a language code, or keeping the current
+// language) and ends this instance.
+[[noreturn]] void restart_program(const std::string& language_code = {});
+
+// Wires the connection step to the main window's labels and dialogs.
+void connect_connection_ui(AppState& a);
+
+// Closes every window that belongs to a connection.
+void close_tool_windows(AppState& a);
+
+} // namespace tq

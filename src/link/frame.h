@@ -1,0 +1,55 @@
+// The ASCII-hex frame that carries every command and reply:
+//   '!' count code data... checksum '#'
+// count = number of data bytes + 1; checksum = low 8 bits of the sum of
+// (byte + 0x55) over count, code and data; upper-case hex digits only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tq {
+
+// A frame for sending lives in 260 characters with its NUL, which leaves
+// room for 125 data bytes.
+inline constexpr std::size_t kMaxFrameData = 125;
+
+std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count);
+
+// The frame text of a command, or an empty string when there are more data
+// bytes than a frame can carry.
+std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t count);
+
+// Output reports (each report_size + 1 bytes, report ID 0 first) that carry
+// one frame text: flags 0x01 on the first, 0xC0 on the last; the character
+// count in byte 2 (64-byte reports) or as count * 2 in the flags (8-byte).
+std::vector<std::vector<std::uint8_t>> frame_reports(std::string_view text, int report_size,
+                                                     bool long_reports);
+
+// The one poll-request report (report_size + 1 bytes).
+std::vector<std::uint8_t> poll_request_report(int report_size);
+
+// Input-report flag bits.
+inline constexpr std::uint8_t kReportHasText = 0x40;
+inline constexpr std::uint8_t kReportMoreFollows = 0x20;
+
+// The frame characters an input report carries (empty when it carries none).
+// A count larger than the report has room for is clamped to that room.
+std::string_view report_text(const std::uint8_t* report, int report_size, bool long_reports);
+
+// Decoding of a received frame text that starts with '!'.
+struct DecodedFrame {
+    bool ok = false;
+    std::size_t length = 0;   // decoded bytes: count, code, payload, checksum
+    std::size_t consumed = 0; // characters up to and including '#', or all
+};
+
+// Decodes hex pairs after the '!' until '#' or the end of the text into out
+// (room bytes). Not ok when the text does not start with '!', holds anything
+// but upper-case hex digit pairs, overflows out, or when the count byte or
+// the checksum disagree with what was decoded.
+DecodedFrame decode_frame(std::string_view text, std::uint8_t* out, std::size_t room);
+
+} // namespace tq

@@ -1,0 +1,23 @@
+#include "platform/paths.h"
+
+#include <glib.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+namespace tq::platform {
+
+std::string home_folder() { return g_get_home_dir(); }
+std::string runtime_folder() { return g_get_user_runtime_dir(); }
+std::string temp_folder() { return g_get_tmp_dir(); }
+
+std::string own_program_path(const char* argv0)
+{
+    char resolved[PATH_MAX];
+    if (realpath("/proc/self/exe", resolved))
+        return resolved;
+    return argv0 ? argv0 : "";
+}
+
+} // namespace tq::platform

@@ -1,0 +1,18 @@
+// Where things are on this system.
+#pragma once
+
+#include <string>
+
+namespace tq::platform {
+
+// The user's profile folder (the home folder).
+std::string home_folder();
+// The per-user runtime folder (XDG_RUNTIME_DIR, or a private fallback).
+std::string runtime_folder();
+// The running program's own absolute path, found from the kernel; argv0 when
+// that cannot be read.
+std::string own_program_path(const char* argv0);
+// The user's temporary folder.
+std::string temp_folder();
+
+} // namespace tq::platform

@@ -1,0 +1,18 @@
+#include "sim/demo.h"
+
+namespace tq::sim {
+
+std::unique_ptr<Programmer> make_demo_programmer()
+{
+    auto programmer = std::make_unique<Programmer>(Variant::Programmer64);
+    UnitIdentity& id = programmer->unit.identity;
+    id.model = 512;
+    id.major = 4;
+    id.minor = 81; // version word 1105, the newest firmware this program knows
+    id.hardware_family = 6;
+    id.hardware_type = 11; // NORDAVEL TQ512
+    id.serial = 4711;
+    return programmer;
+}
+
+} // namespace tq::sim

@@ -1,0 +1,239 @@
+#include "sim/programmer.h"
+
+#include "platform/clock.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tq::sim {
+namespace {
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+class SimDevice final : public HidDevice {
+public:
+    explicit SimDevice(Programmer& p) : p_(p) {}
+    std::string product_string() override { return p_.product_string(); }
+    int write(const std::uint8_t* data, std::size_t length) override { return p_.write(data, length); }
+    int read_timeout(std::uint8_t* data, std::size_t length, int timeout_ms) override
+    {
+        return p_.read(data, length, timeout_ms);
+    }
+    int set_nonblocking(bool) override { return 0; }
+
+private:
+    Programmer& p_;
+};
+
+} // namespace
+
+Programmer::Programmer(Variant variant) : variant_(variant) {}
+
+std::uint16_t Programmer::product_id() const
+{
+    switch (variant_) {
+    case Variant::Programmer8: return 0xF1F7;
+    case Variant::Usbic: return 0xF1F5;
+    case Variant::Programmer64:
+    case Variant::Bootloader: break;
+    }
+    return 0xF1C9;
+}
+
+std::string Programmer::product_string() const
+{
+    switch (variant_) {
+    case Variant::Usbic: return "USBIC";
+    case Variant::Bootloader: return "USB Bootloader";
+    case Variant::Programmer64:
+    case Variant::Programmer8: break;
+    }
+    return "USB HID Progr";
+}
+
+int Programmer::report_size() const
+{
+    return variant_ == Variant::Programmer8 || variant_ == Variant::Usbic ? 8 : 64;
+}
+
+bool Programmer::charge_report()
+{
+    if (latency_per_report_ms > 0)
+        platform::sleep_ms(latency_per_report_ms);
+    if (faults.unplug_after_reports == 0)
+        plugged = false;
+    else if (faults.unplug_after_reports > 0)
+        --faults.unplug_after_reports;
+    return plugged;
+}
+
+int Programmer::write(const std::uint8_t* data, std::size_t length)
+{
+    if (!charge_report())
+        return -1;
+    const int size = report_size();
+    if (length != std::size_t(size) + 1 || data[0] != 0)
+        return -1;
+    written.emplace_back(data, data + length);
+    int result = int(length);
+    if (faults.short_write >= 0) {
+        result = faults.short_write;
+        faults.short_write = -1;
+    }
+
+    const std::uint8_t* r = data + 1;
+    const std::uint8_t flags = r[0];
+    if (flags == 0x60) {
+        ++polls_seen;
+        if (input_.empty() && unit.has_reply()) {
+            std::string text;
+            do {
+                text += reply_text(unit.take_reply());
+            } while (batch_replies && unit.has_reply());
+            queue_text(text);
+        }
+        return result;
+    }
+
+    std::size_t count;
+    const std::uint8_t* chars;
+    if (size == 64) {
+        count = r[1];
+        chars = r + 2;
+        if (count > 62)
+            return result;
+    } else {
+        count = (flags >> 1) & 0x0F;
+        chars = r + 1;
+        if (count > 7)
+            return result;
+    }
+    if (flags & 0x01)
+        assembling_.clear();
+    assembling_.append(reinterpret_cast<const char*>(chars), count);
+    if ((flags & 0xC0) == 0xC0)
+        take_frame_text();
+    return result;
+}
+
+void Programmer::take_frame_text()
+{
+    const std::string text = std::move(assembling_);
+    assembling_.clear();
+    if (variant_ == Variant::Bootloader)
+        return;
+    if (text.size() < 8 || text.front() != '!' || text.back() != '#' || text.size() % 2 != 0)
+        return;
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 1; i + 1 < text.size(); i += 2) {
+        const int hi = hex_digit(text[i]);
+        const int lo = hex_digit(text[i + 1]);
+        if (hi < 0 || lo < 0)
+            return;
+        bytes.push_back(std::uint8_t(hi * 16 + lo));
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        sum += bytes[i] + 0x55u;
+    if (std::uint8_t(sum) != bytes.back() || bytes[0] != bytes.size() - 2)
+        return;
+    unit.command(bytes[1], std::span<const std::uint8_t>(bytes.data() + 2, bytes.size() - 3));
+}
+
+std::string Programmer::reply_text(const Frame& frame)
+{
+    if (faults.drop_next_reply) {
+        faults.drop_next_reply = false;
+        return {};
+    }
+    std::vector<std::uint8_t> bytes = {std::uint8_t(frame.data.size() + 1), frame.code};
+    bytes.insert(bytes.end(), frame.data.begin(), frame.data.end());
+    unsigned sum = 0;
+    for (std::uint8_t b : bytes)
+        sum += b + 0x55u;
+    bytes.push_back(std::uint8_t(sum));
+    if (faults.corrupt_next_reply) {
+        faults.corrupt_next_reply = false;
+        bytes.back() ^= 0x01;
+    }
+    std::string text = "!";
+    char hex[3];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        text += hex;
+    }
+    return text + "#";
+}
+
+void Programmer::queue_text(const std::string& text)
+{
+    const int size = report_size();
+    const std::size_t room = size == 64 ? 62 : 7;
+    for (std::size_t at = 0; at < text.size(); at += room) {
+        const std::size_t n = std::min(room, text.size() - at);
+        std::vector<std::uint8_t> report(std::size_t(size), 0);
+        std::uint8_t flags = 0x40;
+        if (at + n < text.size())
+            flags |= 0x20;
+        if (size == 64) {
+            report[1] = std::uint8_t(n);
+            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.begin() + 2);
+        } else {
+            flags |= std::uint8_t(n << 1);
+            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.begin() + 1);
+        }
+        report[0] = flags;
+        input_.push_back(std::move(report));
+    }
+}
+
+void Programmer::send_error_burst(const std::string& text)
+{
+    const std::size_t size = std::size_t(report_size());
+    input_.emplace_back(size, std::uint8_t(0xAA));
+    for (std::size_t at = 0; at < text.size(); at += size) {
+        std::vector<std::uint8_t> report(size, 0);
+        std::copy_n(text.begin() + std::ptrdiff_t(at), std::min(size, text.size() - at), report.begin());
+        input_.push_back(std::move(report));
+    }
+}
+
+void Programmer::queue_input_report(std::vector<std::uint8_t> report)
+{
+    report.resize(std::size_t(report_size()));
+    input_.push_back(std::move(report));
+}
+
+int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
+{
+    if (!plugged)
+        return -1;
+    if (input_.empty()) {
+        platform::sleep_ms(timeout_ms);
+        return plugged ? 0 : -1;
+    }
+    if (!charge_report())
+        return -1;
+    const std::vector<std::uint8_t> report = std::move(input_.front());
+    input_.pop_front();
+    const std::size_t n = std::min(length, report.size());
+    std::copy_n(report.begin(), n, data);
+    return int(n);
+}
+
+std::unique_ptr<HidDevice> SimPort::open(std::uint16_t vendor, std::uint16_t product)
+{
+    if (!programmer_.plugged || vendor != 0x12AA || product != programmer_.product_id())
+        return nullptr;
+    ++opens;
+    return std::make_unique<SimDevice>(programmer_);
+}
+
+} // namespace tq::sim

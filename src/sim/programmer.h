@@ -1,0 +1,91 @@
+// The simulated USB HID programmer: the report-level peer of the link. It
+// assembles frame text from output reports, hands checked command frames to
+// the alarm unit behind it, and answers poll requests with the unit's reply
+// frames cut into input reports. Written from the wire description alone, so
+// that it checks the link's codec instead of mirroring it.
+#pragma once
+
+#include "link/hid_port.h"
+#include "sim/alarm_unit.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tq::sim {
+
+enum class Variant {
+    Programmer64,  // 0xF1C9, 64-byte reports, "USB HID Progr"
+    Programmer8,   // 0xF1F7, 8-byte reports, "USB HID Progr"
+    Usbic,         // 0xF1F5, 8-byte reports, "USBIC"
+    Bootloader,    // 0xF1C9, "USB Bootloader": no unit behind it
+};
+
+struct Faults {
+    // Unplug once this many more reports (written or read) have passed; -1 never.
+    int unplug_after_reports = -1;
+    // Garble the checksum of the next reply frame.
+    bool corrupt_next_reply = false;
+    // Lose the next reply frame.
+    bool drop_next_reply = false;
+    // Report this many bytes written instead of all of them (short write); -1 never.
+    int short_write = -1;
+};
+
+class Programmer {
+public:
+    explicit Programmer(Variant variant = Variant::Programmer64);
+
+    Variant variant() const { return variant_; }
+    void set_variant(Variant v) { variant_ = v; }
+    std::uint16_t product_id() const;
+    std::string product_string() const;
+    int report_size() const;
+
+    AlarmUnit unit;
+    Faults faults;
+    // Charged on the clock for every report written or read (benchmarks).
+    int latency_per_report_ms = 0;
+    // Send every queued reply in one chain of reports instead of one per poll.
+    bool batch_replies = false;
+    bool plugged = true;
+
+    // Output reports seen, for tests that look at the wire (ID byte included).
+    std::vector<std::vector<std::uint8_t>> written;
+    int polls_seen = 0;
+
+    // The programmer announces error text: a report of 0xAA bytes, then the
+    // text in plain reports.
+    void send_error_burst(const std::string& text);
+    // Raw input reports queued as they are (tests of odd programmer output).
+    void queue_input_report(std::vector<std::uint8_t> report);
+
+    // HidDevice side.
+    int write(const std::uint8_t* data, std::size_t length);
+    int read(std::uint8_t* data, std::size_t length, int timeout_ms);
+
+private:
+    bool charge_report();
+    void take_frame_text();
+    void queue_text(const std::string& text);
+    std::string reply_text(const Frame& frame);
+
+    Variant variant_;
+    std::string assembling_;
+    std::deque<std::vector<std::uint8_t>> input_;
+};
+
+// A HidPort that finds the simulated programmer while it is plugged in.
+class SimPort final : public HidPort {
+public:
+    explicit SimPort(Programmer& programmer) : programmer_(programmer) {}
+    std::unique_ptr<HidDevice> open(std::uint16_t vendor, std::uint16_t product) override;
+    int opens = 0;
+
+private:
+    Programmer& programmer_;
+};
+
+} // namespace tq::sim

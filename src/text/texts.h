@@ -1,0 +1,53 @@
+// The program's texts: seven built-in tables of 400 rows, one per UI
+// language, row for row alike. Row 399 is empty in every table. A row keeps
+// the same printf placeholders in every language.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace tq {
+
+inline constexpr int kTextCount = 400;
+using TextTable = std::array<const char*, kTextCount>;
+
+extern const TextTable kTextsEnglish;
+extern const TextTable kTextsPolish;
+extern const TextTable kTextsGerman;
+extern const TextTable kTextsRussian;
+extern const TextTable kTextsBulgarian;
+extern const TextTable kTextsCzech;
+extern const TextTable kTextsGreek;
+
+struct Language {
+    const char* code;        // ISO 639 code
+    const TextTable* table;
+    const char* name;        // as the Language menu shows it
+};
+
+// The registry, in menu order; English first.
+extern const std::array<Language, 7> kLanguages;
+
+struct TextState {
+    int language_index = 0;
+    const TextTable* texts = &kTextsEnglish;
+    std::string language_code; // the preferred code as given (pl_PL stays pl_PL)
+};
+
+TextState& text_state();
+
+// Row n of the current table ("" for a row out of range).
+const char* text(int n);
+
+// The registry index of a code: the code is cut at its first underscore and
+// compared exactly; -1 when it is not there.
+int find_language(const std::string& code);
+
+} // namespace tq
+
+namespace tq {
+
+// printf with row n of the current table as the format.
+std::string textf(int n, ...);
+
+} // namespace tq

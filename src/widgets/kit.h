@@ -1,0 +1,123 @@
+// The widget kit every window is built from. Each helper creates a widget,
+// shows it, gives it the program's standard size or font and packs it at
+// the end of the given box (no expansion, padding 1) unless stated.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tq {
+
+struct Fonts {
+    PangoFontDescription* small = nullptr;   // "Arial 9"
+    PangoFontDescription* large = nullptr;   // "Arial 18"
+    PangoFontDescription* medium = nullptr;  // "Arial 12"
+    PangoFontDescription* bold = nullptr;    // "Arial 10 Bold"
+    PangoFontDescription* mono = nullptr;    // "Courier 10"
+};
+
+struct WidgetState {
+    Fonts fonts;
+    int row_label_width = 400;
+    int row_label_height = 20;
+    int entry_width = 150;
+    GtkWidget* message_window = nullptr; // the one open message window
+    GtkWidget* main_window = nullptr;    // gets the busy cursor
+    GtkWidget* module_window = nullptr;  // gets the busy cursor while open
+    GdkCursor* busy_cursor = nullptr;
+    GtkWidget* store_button = nullptr;   // "Save" of the settings pages
+    GtkWidget* store_button_label = nullptr;
+};
+
+WidgetState& widget_state();
+
+// Creates the shared fonts and the watch cursor (once).
+void create_fonts();
+
+using Callback = GCallback;
+
+GtkWidget* new_label(const char* text);
+GtkWidget* new_small_label(const char* text);
+GtkWidget* new_menu_item(const char* text);
+GtkWidget* new_radio_button(GtkWidget* group_member, const char* text);
+GtkWidget* new_check_button(const char* text);
+GtkWidget* new_row_box();
+GtkWidget* new_button(const char* text);
+GtkWidget* new_wide_button(const char* text);
+
+void pack(GtkWidget* box, GtkWidget* child);
+GtkWidget* add_spacer(GtkWidget* box);
+GtkWidget* add_row_label(GtkWidget* box, const char* text);
+GtkWidget* add_bold_row_label(GtkWidget* box, const char* text);
+GtkWidget* add_clickable_row_label(GtkWidget* box, const char* text, Callback handler,
+                                   gpointer data = nullptr);
+GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text);
+GtkEntryBuffer* add_entry(GtkWidget* box, GtkWidget** out_entry = nullptr);
+GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, Callback handler, GtkWidget** out_entry,
+                                      gpointer data = nullptr);
+GtkEntryBuffer* add_readonly_entry(GtkWidget* box, int width, GtkWidget** out_entry = nullptr);
+GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, GtkWidget** out_first,
+                                 GtkWidget** out_second);
+
+using RadioPair = std::array<GtkWidget*, 2>;
+using RadioTriple = std::array<GtkWidget*, 3>;
+
+GtkWidget* add_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair);
+GtkWidget* add_clickable_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair,
+                                    Callback handler, gpointer data = nullptr);
+GtkWidget* add_choice_pair_row(GtkWidget* box, const char* text, RadioPair& pair, Callback handler,
+                               bool pack_row, bool yes_first, gpointer data = nullptr);
+GtkWidget* add_three_choice_row(GtkWidget* box, const char* text, RadioTriple& triple,
+                                Callback handler, const char* first, const char* second,
+                                const char* third, gpointer data = nullptr);
+GtkWidget* add_numbered_choice_row(int& counter, GtkWidget* box, const char* text, RadioPair& pair,
+                                   Callback handler, gpointer data = nullptr);
+
+// Index of the first active button of a group (the group must have one).
+int active_index(GtkWidget* const* buttons, int count);
+template <std::size_t N> int active_index(const std::array<GtkWidget*, N>& buttons)
+{
+    return active_index(buttons.data(), int(N));
+}
+
+bool is_digits(const std::string& text);
+GtkWidget* add_vertical_separator(GtkWidget* box);
+GtkWidget* add_horizontal_separator(GtkWidget* box);
+void colour_from_rgb(GdkColor& colour, std::uint32_t rgb);
+
+// Text of a whole buffer.
+std::string buffer_text(GtkEntryBuffer* buffer);
+void set_buffer_text(GtkEntryBuffer* buffer, const std::string& text);
+
+// Dialogs.
+// Replaces any open message window with a new one and returns at once.
+void show_message(const char* text);
+void show_message(const std::string& text);
+// Runs the toolkit until the open message window has been closed.
+void wait_for_message();
+// Modal Yes/No question; true for "Yes".
+bool ask_question(GtkWidget* parent, const char* text);
+
+// Closes the message window if one is open.
+void close_message_window();
+// Makes window the message window (the connection dialogs use the same slot).
+void take_message_slot(GtkWidget* window);
+
+void set_busy_cursor();
+void clear_busy_cursor();
+
+// Change markers: red text while the shown value differs from the stored one.
+void mark_combo(GtkWidget* combo, int stored_index);
+void mark_number_entry(GtkWidget* entry, GtkEntryBuffer* buffer, long stored);
+void mark_text_entry(GtkWidget* entry, GtkEntryBuffer* buffer, const std::string& stored);
+void mark_radio_pair(const RadioPair& pair, int stored_index);
+void mark_radio_triple(const RadioTriple& triple, int stored_index);
+void mark_store_button(bool on);
+
+// Text colour of a label-like widget (normal and hover); nullptr restores it.
+void set_text_colour(GtkWidget* widget, const GdkColor* colour);
+
+} // namespace tq

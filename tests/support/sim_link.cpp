@@ -1,0 +1,1 @@
+#include "support/sim_link.h"
