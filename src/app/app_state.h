@@ -18,11 +18,19 @@ struct AppState {
     ConnectionState connection;
     ConnectionUi connection_ui;
 
+    // Subsystem states are added here, one member per folder.
+
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;
     std::unique_ptr<sim::SimPort> simulated_port;
 };
 
-AppState& app();
+// The one instance, for GTK handlers. Core code takes the member it works on
+// by reference instead.
+inline AppState& app()
+{
+    static AppState* state = new AppState; // lives for the whole run
+    return *state;
+}
 
 } // namespace tq

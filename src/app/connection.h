@@ -4,6 +4,7 @@
 // shows or asks goes through ConnectionUi.
 #pragma once
 
+#include "app/connection_state.h"
 #include "link/link.h"
 
 #include <cstdint>
@@ -11,23 +12,6 @@
 #include <string>
 
 namespace tq {
-
-enum ConnectionStateValue : int {
-    kSearching = 0,
-    kWaitingForUnit = 8,
-    kAskingVersion = 9,
-    kConnected = 16,
-};
-
-struct ConnectionState {
-    int state = kSearching;
-    bool can_check_pending = true;
-    int unit_model = 0;
-    int firmware_version = 0;
-    std::uint8_t hardware_family = 0;
-    std::uint8_t hardware_type = 0;
-    bool service_mode = false;
-};
 
 // What the connection step needs of the rest of the program. Unset members
 // do nothing.

@@ -154,12 +154,6 @@ void close_open_combo(AppState& a)
 
 } // namespace
 
-AppState& app()
-{
-    static AppState* state = new AppState; // lives for the whole run
-    return *state;
-}
-
 void refresh_update_check_item(AppState& a, bool check_updates)
 {
     GtkWidget* item = a.shell.update_check_item;
@@ -211,9 +205,10 @@ void build_main_window(AppState& a)
 
 void close_tool_windows(AppState& a)
 {
+    // In this order: message, console, signal monitor, additional modules
+    // with their test windows, event memory, diagnostics, AUX status, radio
+    // monitor, radio module. Each subsystem adds its closer at its place.
     close_message_window();
-    for (const auto& close : a.shell.tool_window_closers)
-        close();
 }
 
 void connect_connection_ui(AppState& a)

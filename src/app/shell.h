@@ -57,9 +57,6 @@ struct ShellState {
     std::vector<GtkWidget*> extra_menus;
     std::vector<std::pair<void (*)(), void*>> key_handlers;
 
-    // Closers of the windows that belong to a connection, in closing order
-    // (message window first; the subsystems add theirs at start-up).
-    std::vector<std::function<void()>> tool_window_closers;
     // Removes the settings pages and the command buttons.
     std::function<void()> remove_settings_pages;
 
