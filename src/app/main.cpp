@@ -2,6 +2,7 @@
 // programmer, edits its configuration, watches it and updates its firmware.
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/wiring.h"
 #include "link/hid_port.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -91,6 +92,7 @@ int main(int argc, char** argv)
         a.link.port = &hidapi_port();
     }
 
+    wire_subsystems(a);
     build_main_window(a);
     connect_connection_ui(a);
     run_main_loop(a);
