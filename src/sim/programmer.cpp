@@ -65,6 +65,7 @@ int Programmer::report_size() const
 
 bool Programmer::charge_report()
 {
+    ++reports_carried;
     if (latency_per_report_ms > 0)
         platform::sleep_ms(latency_per_report_ms);
     if (faults.unplug_after_reports == 0)
@@ -216,6 +217,7 @@ int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
     if (!plugged)
         return -1;
     if (input_.empty()) {
+        timeout_ms_waited += timeout_ms;
         platform::sleep_ms(timeout_ms);
         return plugged ? 0 : -1;
     }

@@ -48,6 +48,9 @@ public:
     Faults faults;
     // Charged on the clock for every report written or read (benchmarks).
     int latency_per_report_ms = 0;
+    // What the wire itself took: reports carried and read time-outs waited.
+    long reports_carried = 0;
+    long timeout_ms_waited = 0;
     // Send every queued reply in one chain of reports instead of one per poll.
     bool batch_replies = false;
     bool plugged = true;

@@ -1,0 +1,192 @@
+#include "link/link.h"
+#include "platform/clock.h"
+#include "support/scripted_port.h"
+#include "support/sim_link.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tq {
+namespace {
+
+// A link on a scripted device, opened as a 64- or 8-byte programmer.
+struct Scripted {
+    explicit Scripted(int report_size = 64, const char* product = "USB HID Progr")
+        : port(script, report_size == 64 ? 0xF1C9 : 0xF1F4)
+    {
+        script.product = product;
+        link.port = &port;
+        link.text_sink = [this](std::string_view t) { console += t; };
+        opened = device_open(link);
+    }
+    platform::ScopedVirtualClock clock;
+    test::Script script;
+    test::ScriptedPort port;
+    LinkState link;
+    std::string console;
+    int opened = 0;
+};
+
+TEST(Link, OpensEachProductByItsProductString)
+{
+    struct Case {
+        int report_size;
+        const char* product;
+        int result;
+        int kind;
+    } cases[] = {
+        {64, "USB HID Progr", kOpenProgrammer, kDeviceProgrammer},
+        {8, "USB HID Progr", kOpenProgrammer, kDeviceProgrammer},
+        {8, "USBIC", kOpenProgrammer, kDeviceUsbic},
+        {64, "USB Bootloader", kOpenBootloader, kDeviceBootloader},
+        {64, "Some Keyboard", kOpenNone, kDeviceNone},
+    };
+    for (const Case& c : cases) {
+        Scripted s(c.report_size, c.product);
+        EXPECT_EQ(s.opened, c.result) << c.product;
+        EXPECT_EQ(s.link.device_kind, c.kind) << c.product;
+        EXPECT_EQ(s.link.open(), c.result != kOpenNone) << c.product;
+        if (c.result != kOpenNone) {
+            EXPECT_EQ(s.link.report_size, c.report_size);
+        }
+    }
+}
+
+TEST(Link, ReceivesAFrameSpreadOverReports)
+{
+    Scripted s(8);
+    s.script.queue_text("!0305000965#", 8);
+    EXPECT_EQ(poll_reply(s.link), 1);
+    EXPECT_EQ(s.link.reply_length, 5);
+    EXPECT_EQ(s.link.reply_code(), 0x05);
+    EXPECT_EQ(s.link.payload()[1], 0x09);
+    EXPECT_FALSE(s.link.rx_pending);
+    EXPECT_EQ(s.script.polls(), 1);
+}
+
+TEST(Link, DropsBadFramesAndKeepsWaitingWithinTheSameCall)
+{
+    for (const char* bad : {"!0101ac#", "!0201AC#", "!0101AD#", "garbage"}) {
+        Scripted s;
+        s.script.queue_text(bad, 64);
+        s.script.queue_text("!0104AF#", 64);
+        EXPECT_EQ(poll_reply(s.link), 1) << bad;
+        EXPECT_EQ(s.link.reply_code(), 0x04) << bad;
+    }
+}
+
+TEST(Link, SecondFrameOfOneReportSequenceComesWithoutAPoll)
+{
+    Scripted s;
+    s.script.queue_text("!0101AC#!0104AF#", 64);
+    ASSERT_EQ(poll_reply(s.link), 1);
+    EXPECT_EQ(s.link.reply_code(), 0x01);
+    EXPECT_TRUE(s.link.rx_pending);
+    ASSERT_EQ(poll_reply(s.link), 1);
+    EXPECT_EQ(s.link.reply_code(), 0x04);
+    EXPECT_EQ(s.script.polls(), 1);
+    EXPECT_FALSE(s.link.rx_pending);
+}
+
+TEST(Link, ErrorBurstGoesToTheConsoleOnly)
+{
+    Scripted s;
+    s.script.queue_report(std::vector<std::uint8_t>(64, 0xAA), 64);
+    std::vector<std::uint8_t> text(64, 0);
+    const std::string message = "EEPROM fault";
+    std::copy(message.begin(), message.end(), text.begin());
+    s.script.queue_report(text, 64);
+    EXPECT_EQ(poll_reply(s.link), 0);
+    EXPECT_EQ(s.console, "\n\n\n!!!ERROR!!!\nEEPROM fault");
+}
+
+TEST(Link, ErrorBurstFromAProgrammerThatNeverFallsSilentEnds)
+{
+    Scripted s;
+    for (int i = 0; i < 2000; ++i)
+        s.script.queue_report(std::vector<std::uint8_t>(64, 'x'), 64);
+    s.script.input.push_front(std::vector<std::uint8_t>(64, 0xAA));
+    EXPECT_EQ(poll_reply(s.link), 0);
+    EXPECT_LT(s.script.reads, 600);
+}
+
+TEST(Link, TextMessagesGoToTheConsoleUnlessRemoteAccessTakesThem)
+{
+    Scripted s;
+    s.script.queue_text("!03FF4F4BF0#", 64); // "OK"
+    s.script.queue_text("!0104AF#", 64);
+    EXPECT_EQ(poll_reply(s.link), 1);
+    EXPECT_EQ(s.link.reply_code(), 0x04);
+    EXPECT_EQ(s.console, "OK");
+
+    s.link.return_text_frames = true;
+    s.script.queue_text("!03FF4F4BF0#", 64);
+    EXPECT_EQ(poll_reply(s.link), 1);
+    EXPECT_EQ(s.link.reply_code(), 0xFF);
+    EXPECT_EQ(s.console, "OK");
+}
+
+TEST(Link, OverlongTextWithoutAFrameIsDropped)
+{
+    Scripted s;
+    std::string endless = "!";
+    endless.append(1100, '0');
+    s.script.queue_text(endless, 64);
+    EXPECT_EQ(poll_reply(s.link), 0);
+    EXPECT_EQ(s.link.rx_fill, 0);
+}
+
+TEST(Link, ShortWriteClosesTheDevice)
+{
+    Scripted s(8);
+    s.script.short_write_at = 1; // the second report of the frame
+    EXPECT_FALSE(send_frame(s.link, 0x01));
+    EXPECT_FALSE(s.link.open());
+    EXPECT_EQ(s.script.written.size(), 2u);
+    EXPECT_EQ(poll_reply(s.link), 0);
+    EXPECT_EQ(s.script.written.size(), 2u);
+}
+
+TEST(Link, UsbicPausesAfterEachFrame)
+{
+    Scripted usbic(8, "USBIC");
+    const auto start = platform::now_ms();
+    send_frame(usbic.link, 0x01);
+    EXPECT_EQ(platform::now_ms() - start, 100);
+
+    Scripted plain(8);
+    const auto t = platform::now_ms();
+    send_frame(plain.link, 0x01);
+    EXPECT_EQ(platform::now_ms() - t, 0);
+}
+
+TEST(Link, TalksToTheSimulatedProgrammerInBothReportSizes)
+{
+    for (auto variant : {sim::Variant::Programmer64, sim::Variant::Programmer8, sim::Variant::Usbic}) {
+        test::SimLink s(variant);
+        ASSERT_EQ(s.open(), kOpenProgrammer);
+        send_command(s.link, 0x04);
+        ASSERT_EQ(poll_reply(s.link), 1);
+        EXPECT_EQ(s.link.reply_code(), 0x08);
+        EXPECT_EQ(s.link.payload()[0] | s.link.payload()[1] << 8, 512);
+
+        s.programmer.unit.send_text("ALARM\r\n");
+        EXPECT_EQ(poll_reply(s.link), 0);
+        EXPECT_EQ(s.console, "ALARM\r\n");
+    }
+}
+
+TEST(Link, UnplugMidFrameLeavesNoDeviceAndNoHang)
+{
+    test::SimLink s(sim::Variant::Programmer8);
+    ASSERT_EQ(s.open(), kOpenProgrammer);
+    s.programmer.faults.unplug_after_reports = 1; // the frame needs two reports
+    EXPECT_FALSE(send_command(s.link, 0x01));
+    EXPECT_FALSE(s.link.open());
+    EXPECT_EQ(poll_reply(s.link), 0);
+    EXPECT_EQ(s.open(), kOpenNone);
+}
+
+} // namespace
+} // namespace tq
