@@ -22,7 +22,8 @@ enum class Picture : int {
     SirenBox,
     LuggedDevice,       // circular device with mounting lugs
     OvalDevice,
-    // Battery from empty (1) to full (6), and one marked plus and minus.
+    // Battery from empty (1) to full (6), and one marked plus and minus,
+    // 58 x 34.
     Battery1,
     Battery2,
     Battery3,
@@ -30,7 +31,7 @@ enum class Picture : int {
     Battery5,
     Battery6,
     BatteryPlusMinus,
-    // Antenna with 0 to 4 waves.
+    // Antenna with 0 to 4 waves, 46 x 34.
     Antenna0,
     Antenna1,
     Antenna2,
@@ -61,6 +62,13 @@ enum class Picture : int {
 
 inline constexpr int kPictureCount = int(Picture::Count);
 static_assert(kPictureCount == 44);
+
+struct PictureSize {
+    int width;
+    int height;
+};
+// The picture's size in pixels.
+PictureSize picture_size(Picture p);
 
 // The picture as a pixbuf owned by the program (do not unref).
 GdkPixbuf* picture_pixbuf(Picture p);

@@ -1,0 +1,53 @@
+// Helpers of the modules' GUI tests: toolkit start, event pumping and
+// window screenshots under the shared Xvfb.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+namespace tq::test {
+
+// Starts GTK once per program (DISPLAY comes from the test run).
+inline void ensure_gtk()
+{
+    static bool started = [] {
+        int argc = 0;
+        char** argv = nullptr;
+        return gtk_init_check(&argc, &argv) != FALSE;
+    }();
+    (void)started;
+}
+
+inline void pump_gtk(int rounds = 30)
+{
+    for (int i = 0; i < rounds; ++i) {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        g_usleep(2000);
+    }
+}
+
+// Saves what the window shows on screen as a PNG under the build folder's
+// screenshots/ and returns the path ("" when it could not be taken).
+inline std::string save_screenshot(GtkWidget* window, const std::string& name)
+{
+    pump_gtk();
+    GdkWindow* w = window ? gtk_widget_get_window(window) : nullptr;
+    if (!w)
+        return "";
+    int width = 0, height = 0;
+    gdk_drawable_get_size(w, &width, &height);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_drawable(nullptr, w, gdk_drawable_get_colormap(w), 0, 0,
+                                                   0, 0, width, height);
+    if (!shot)
+        return "";
+    const std::string dir = std::string(TQ_BINARY_DIR) + "/screenshots";
+    g_mkdir_with_parents(dir.c_str(), 0755);
+    const std::string path = dir + "/" + name + ".png";
+    const gboolean ok = gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
+    g_object_unref(shot);
+    return ok ? path : "";
+}
+
+} // namespace tq::test
