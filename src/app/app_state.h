@@ -6,6 +6,7 @@
 #include "app/connection.h"
 #include "app/shell.h"
 #include "link/link.h"
+#include "prefs/prefs_state.h"
 #include "sim/programmer.h"
 
 #include <memory>
@@ -17,6 +18,7 @@ struct AppState {
     LinkState link;
     ConnectionState connection;
     ConnectionUi connection_ui;
+    PrefsState prefs;
 
     // Subsystem states are added here, one member per folder.
 

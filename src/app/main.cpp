@@ -2,11 +2,15 @@
 // programmer, edits its configuration, watches it and updates its firmware.
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/menus_window.h"
+#include "app/startup.h"
 #include "app/wiring.h"
 #include "link/hid_port.h"
 #include "platform/clock.h"
+#include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "prefs/files.h"
 #include "sim/demo.h"
 #include "sim/programmer.h"
 #include "text/texts.h"
@@ -38,27 +42,6 @@ void pump_gtk()
     std::exit(1);
 }
 
-void choose_language(const std::vector<std::string>& args)
-{
-    // The preferred code: --lang, then the locale.
-    std::string code;
-    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "--lang") {
-            code = args[i + 1];
-            break;
-        }
-    }
-    TextState& t = text_state();
-    t.language_index = 0;
-    t.texts = &kTextsEnglish;
-    t.language_code = code;
-    const int index = find_language(code);
-    if (index >= 0) {
-        t.language_index = index;
-        t.texts = kLanguages[std::size_t(index)].table;
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,15 +51,20 @@ int main(int argc, char** argv)
     a.shell.program_path = platform::own_program_path(argv[0]);
     a.connection.can_check_pending = true;
 
-    choose_language(args);
+    // Preferences first: they may name the language, and the language must
+    // be chosen before any text is made.
+    a.prefs.folder = platform::home_folder();
+    load_preferences_and_language(a.prefs, text_state(), args, platform::user_language_code);
+
+    use_theme_file(a.prefs);
     gtk_init(&argc, &argv);
     platform::set_event_pump(pump_gtk);
+    set_file_message_sink([](const std::string& message) { show_message(message); });
 
     a.shell.switches = parse_switches(args);
     a.shell.start_maximized = a.shell.switches.maximized;
     a.connection.service_mode = a.shell.switches.service_mode;
 
-    create_fonts();
     if (!platform::claim_single_instance("tq512.lock"))
         refuse_second_instance();
 
@@ -92,6 +80,8 @@ int main(int argc, char** argv)
         a.link.port = &hidapi_port();
     }
 
+    create_fonts();
+    add_shell_menus(a);
     wire_subsystems(a);
     build_main_window(a);
     connect_connection_ui(a);

@@ -97,7 +97,8 @@ void build_menu_bar(AppState& a)
     GtkWidget* reset = new_menu_item(text(205));
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), reset);
     g_signal_connect(reset, "activate", G_CALLBACK(on_device_reset_item), nullptr);
-    s.update_check_item = add_tool_item(menu, text(225), &s.tools.toggle_update_check);
+    s.update_check_item = add_tool_item(menu, text(a.prefs.check_updates ? 226 : 225),
+                                        &s.tools.toggle_update_check);
     add_tool_item(menu, text(259), &s.tools.radio_firmware_update);
     add_tool_item(menu, text(387), &s.tools.radio_wireless_update);
     add_tool_item(menu, text(214), &s.tools.load_configuration_file);

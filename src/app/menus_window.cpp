@@ -1,0 +1,89 @@
+#include "app/menus_window.h"
+
+#include "app/main_window.h"
+#include "prefs/preferences.h"
+#include "prefs/themes.h"
+#include "text/language.h"
+#include "text/texts.h"
+#include "widgets/kit.h"
+
+#include <gtk/gtk.h>
+
+namespace tq {
+namespace {
+
+void on_language_item(GtkWidget*, gpointer data)
+{
+    const auto* language = static_cast<const Language*>(data);
+    choose_language(text_state(), language->code,
+                    [](const std::string& code) { restart_program(code); });
+}
+
+void on_theme_item(GtkWidget* item, gpointer)
+{
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    const std::string theme = gtk_label_get_text(GTK_LABEL(label));
+    write_theme_file(app().prefs, theme);
+    restart_program();
+}
+
+GtkWidget* menu_with_submenu(const char* label, GtkWidget*& submenu)
+{
+    GtkWidget* item = new_menu_item(label);
+    submenu = gtk_menu_new();
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), submenu);
+    return item;
+}
+
+} // namespace
+
+void use_theme_file(const PrefsState& p)
+{
+    gtk_rc_add_default_file(theme_file_path(p).c_str());
+}
+
+GtkWidget* build_language_menu()
+{
+    GtkWidget* submenu = nullptr;
+    GtkWidget* item = menu_with_submenu(text(128), submenu);
+    for (const Language& language : kLanguages) {
+        GtkWidget* entry = new_menu_item(language.name);
+        g_signal_connect(entry, "activate", G_CALLBACK(on_language_item),
+                         const_cast<Language*>(&language));
+        gtk_menu_shell_append(GTK_MENU_SHELL(submenu), entry);
+    }
+    return item;
+}
+
+GtkWidget* build_themes_menu(const std::string& program_path)
+{
+    const auto themes = list_themes(themes_folder(program_path));
+    if (!themes)
+        return nullptr;
+    GtkWidget* submenu = nullptr;
+    GtkWidget* item = menu_with_submenu(text(199), submenu);
+    for (const std::string& theme : *themes) {
+        // The label is the theme's folder name as it is, not a mnemonic.
+        GtkWidget* entry = new_menu_item(theme.c_str());
+        g_signal_connect(entry, "activate", G_CALLBACK(on_theme_item), nullptr);
+        gtk_menu_shell_append(GTK_MENU_SHELL(submenu), entry);
+    }
+    return item;
+}
+
+void toggle_update_check(AppState& a)
+{
+    a.prefs.check_updates = !a.prefs.check_updates;
+    save_preferences(a.prefs);
+    refresh_update_check_item(a, a.prefs.check_updates);
+}
+
+void add_shell_menus(AppState& a)
+{
+    a.shell.extra_menus.push_back(build_language_menu());
+    if (GtkWidget* themes = build_themes_menu(a.shell.program_path))
+        a.shell.extra_menus.push_back(themes);
+    a.shell.tools.toggle_update_check = [] { toggle_update_check(app()); };
+}
+
+} // namespace tq

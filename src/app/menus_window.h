@@ -1,0 +1,32 @@
+// The shell's own menus: "Language", "Themes" and the update-check toggle
+// of the Tools menu, and the theme file the toolkit reads at its start.
+#pragma once
+
+#include "app/app_state.h"
+
+#include <string>
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace tq {
+
+// Makes the toolkit read the theme file of the profile folder after its
+// usual resource files. Call before gtk_init.
+void use_theme_file(const PrefsState& p);
+
+// "Language" with one item per registered language, in registry order;
+// choosing another language restarts the program in it.
+GtkWidget* build_language_menu();
+// "Themes" with one item per theme of the installation's themes folder;
+// nullptr when that folder cannot be read. Choosing one writes the theme
+// file and restarts the program.
+GtkWidget* build_themes_menu(const std::string& program_path);
+
+// Flips the update-check preference, stores it and relabels the menu item.
+void toggle_update_check(AppState& a);
+
+// Queues Language and Themes for the menu bar and hooks the toggle; call
+// before the main window is built.
+void add_shell_menus(AppState& a);
+
+} // namespace tq
