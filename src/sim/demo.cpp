@@ -1,5 +1,7 @@
 #include "sim/demo.h"
 
+#include "sim/demo_config.h"
+
 namespace tq::sim {
 
 std::unique_ptr<Programmer> make_demo_programmer()
@@ -12,6 +14,7 @@ std::unique_ptr<Programmer> make_demo_programmer()
     id.hardware_family = 6;
     id.hardware_type = 11; // NORDAVEL TQ512
     id.serial = 4711;
+    fill_demo_configuration(programmer->unit);
     return programmer;
 }
 

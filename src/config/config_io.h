@@ -1,0 +1,39 @@
+// Moving the configuration record between the unit and the settings pages:
+// load (read every block and show it, or show the built-in defaults) and
+// save (validate, then write and verify every block).
+#pragma once
+
+#include "config/config_state.h"
+#include "link/link.h"
+
+namespace tq {
+
+enum LoadKind : int {
+    kLoadFromUnit = 0,  // the "Load" button
+    kLoadDefaults = 1,  // "Default settings": built-in values, nothing written
+    kLoadSilent = 2,    // right after identification: no message on success
+};
+
+enum class LoadResult { Loaded, ReadError, Busy };
+enum class SaveResult { Saved, Invalid, WriteError, Busy };
+
+// Reads the record from the unit (or takes the defaults) into the controls.
+// Values loaded from the unit become the controls' references; defaults do
+// not, so what they change shows as changed until it is saved. A failed read
+// ends the load with "Configuration load error.", leaving the fields read so
+// far with their new values.
+LoadResult load_configuration(ConfigState& s, LinkState& link, int kind);
+
+// Validates the controls (first failure: its message, nothing written), then
+// writes the blocks in order, each verified by reading it back. The first
+// unverified block ends the save with "Write error!". A block's fields take
+// their written values as references once the block is verified; after the
+// last block the marks are refreshed, the unit gets command 0x09 and
+// "Configuration saved." is shown.
+SaveResult save_configuration(ConfigState& s, LinkState& link);
+
+// The AUX output mode a later unit reports (bytes 1044 and 1049): 0..17,
+// 0 when neither says more or a read fails.
+int read_aux_mode(LinkState& link, int firmware_version);
+
+} // namespace tq

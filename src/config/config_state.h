@@ -1,0 +1,101 @@
+// The configuration folder's state: the record of the connected unit (each
+// field's shown value and reference value), the vehicle choice, and the
+// hooks through which the settings pages reach the rest of the program.
+#pragma once
+
+#include "config/fields.h"
+#include "config/vehicle_table.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tq {
+
+// A field's value. Combo, pair, group and check fields use number; text
+// fields use text. A number field shows text and keeps its reference as a
+// number.
+struct FieldValue {
+    long number = 0;
+    std::string text;
+};
+
+struct ConfigRecord {
+    // What the controls show.
+    std::array<FieldValue, kFieldCount> shown{};
+    // What was last loaded from or stored to the unit or a .cfg file.
+    std::array<FieldValue, kFieldCount> reference{};
+    // The change marks as last evaluated (red text of a control).
+    std::array<bool, kFieldCount> marked{};
+    // The Save button's caption: red once any change handler found a
+    // difference, until refresh_change_marks.
+    bool save_marked = false;
+};
+
+// The chosen make and model (the make and model lists of Settings 1).
+struct VehicleSelection {
+    int make = -1;                 // index into the table; -1: none chosen
+    std::vector<int> rows;         // for each model-list row, the model's index within the make
+    int row = -1;                  // chosen row; -1: none
+    long last_lookup_level = 0;    // level of the last lookup or model choice
+    bool level_entry_follows = true;
+    std::string level_caption;     // caption of the CAN level row; empty until a model is chosen
+};
+
+// What the settings pages implement so that the record can show itself.
+// Each call says which part of the record changed; the view reads the new
+// state from ConfigState.
+class ConfigView {
+public:
+    virtual ~ConfigView() = default;
+    // The field's shown value or mark changed (and with it what depends on
+    // it: visibility of rows, the SMS check box's sensitivity).
+    virtual void field_changed(Field f) = 0;
+    virtual void save_mark_changed() = 0;
+    // Make, model rows, chosen row or the level caption changed.
+    virtual void vehicle_changed() = 0;
+    virtual void aux_text_changed() = 0;
+    virtual void sim_pin_row_changed() = 0;
+};
+
+struct SettingsPages; // the GTK side (settings_pages.h)
+
+struct ConfigHooks {
+    // Shows a message to the user (the message window); unset: dropped.
+    std::function<void(const std::string&)> message;
+    // Command buttons of the settings pages whose windows other parts own.
+    std::function<void()> open_signal_monitor;
+    std::function<void()> open_event_memory;
+    std::function<void()> open_diagnostics;
+    std::function<void()> open_radio_monitor;      // fourth button below firmware 1065
+    std::function<void()> open_additional_modules; // fourth button from 1065 on
+    // The last folder of the .cfg file choosers, kept in the preferences.
+    // Unset: the folder is remembered for this run only.
+    std::function<std::string()> config_folder;
+    std::function<void(const std::string&)> remember_config_folder;
+};
+
+struct ConfigState {
+    // True while a unit is identified and the settings pages belong to it.
+    bool active = false;
+    UnitKind unit;
+    ConfigRecord record;
+    VehicleSelection vehicle;
+    // The table lookups walk; the built-in one unless a test supplies another.
+    const VehicleTable* vehicles = nullptr;
+    // The hidden SIM PIN row has been revealed (Ctrl+I): save writes the PIN.
+    bool sim_pin_revealed = false;
+    // Read-only AUX row of later units: the mode found after the last load.
+    std::string aux_text;
+    // A load, save or file operation is running (GUI events run meanwhile).
+    bool busy = false;
+    // The .cfg folder of this run, while the preferences do not keep it.
+    std::string cfg_folder;
+
+    ConfigView* view = nullptr;
+    SettingsPages* pages = nullptr;
+    ConfigHooks hooks;
+};
+
+} // namespace tq

@@ -1,0 +1,504 @@
+#include "config/record.h"
+
+#include "config/vehicle.h"
+#include "text/texts.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tq {
+namespace {
+
+void notify_field(ConfigState& s, Field f)
+{
+    if (s.view)
+        s.view->field_changed(f);
+}
+
+void notify_save_mark(ConfigState& s)
+{
+    if (s.view)
+        s.view->save_mark_changed();
+}
+
+void set_mark(ConfigState& s, Field f, bool on, bool marks_save_button)
+{
+    s.record.marked[std::size_t(f)] = on;
+    notify_field(s, f);
+    if (on && marks_save_button && !s.record.save_marked) {
+        s.record.save_marked = true;
+        notify_save_mark(s);
+    }
+}
+
+void evaluate(ConfigState& s, Field f)
+{
+    set_mark(s, f, differs(s, f), true);
+}
+
+void phone_handler(ConfigState& s, int phone)
+{
+    const Field sms = phone_field(phone, PhonePart::Sms);
+    if (number_of(s, phone_field(phone, PhonePart::Ap)) != 0 && number_of(s, sms) == 0)
+        set_number(s, sms, 1); // runs this handler again, with SMS now set
+    for (PhonePart p : {PhonePart::Tel, PhonePart::Sms, PhonePart::Ap})
+        evaluate(s, phone_field(phone, p));
+    const Field number = phone_field(phone, PhonePart::Number);
+    set_mark(s, number, differs(s, number), false);
+}
+
+FieldValue& shown(ConfigState& s, Field f) { return s.record.shown[std::size_t(f)]; }
+FieldValue& reference(ConfigState& s, Field f) { return s.record.reference[std::size_t(f)]; }
+
+std::uint8_t byte_of(long v) { return std::uint8_t(v & 0xFF); }
+
+} // namespace
+
+// ---- Session ---------------------------------------------------------------
+
+void begin_config_session(ConfigState& s, UnitKind unit)
+{
+    s.unit = unit;
+    s.record = ConfigRecord{};
+    s.record.shown[std::size_t(Field::Language)].number = 1;
+    s.sim_pin_revealed = false;
+    s.aux_text.clear();
+    s.busy = false;
+    s.active = true;
+    vehicle_begin(s);
+}
+
+void end_config_session(ConfigState& s)
+{
+    s.active = false;
+    s.view = nullptr;
+    s.pages = nullptr;
+}
+
+// ---- Values and marks ------------------------------------------------------
+
+long number_of(const ConfigState& s, Field f) { return s.record.shown[std::size_t(f)].number; }
+
+const std::string& text_of(const ConfigState& s, Field f)
+{
+    return s.record.shown[std::size_t(f)].text;
+}
+
+void set_number(ConfigState& s, Field f, long value)
+{
+    shown(s, f).number = value;
+    notify_field(s, f);
+    run_change_handler(s, f);
+}
+
+void set_text(ConfigState& s, Field f, const std::string& text)
+{
+    shown(s, f).text = text;
+    notify_field(s, f);
+    run_change_handler(s, f);
+}
+
+void set_reference_number(ConfigState& s, Field f, long value) { reference(s, f).number = value; }
+
+void set_reference_text(ConfigState& s, Field f, const std::string& text)
+{
+    reference(s, f).text = text;
+}
+
+void take_as_reference(ConfigState& s, Field f)
+{
+    switch (field_kind(f)) {
+    case Kind::Number:
+        reference(s, f).number = decimal_value(shown(s, f).text);
+        break;
+    case Kind::Text:
+        reference(s, f).text = shown(s, f).text;
+        break;
+    default:
+        reference(s, f).number = shown(s, f).number;
+        break;
+    }
+}
+
+bool differs(const ConfigState& s, Field f)
+{
+    const FieldValue& v = s.record.shown[std::size_t(f)];
+    const FieldValue& r = s.record.reference[std::size_t(f)];
+    switch (field_kind(f)) {
+    case Kind::Number:
+        return decimal_value(v.text) != r.number;
+    case Kind::Text:
+        return v.text != r.text;
+    default:
+        return v.number != r.number;
+    }
+}
+
+void run_change_handler(ConfigState& s, Field f)
+{
+    // The SIM PIN entry carries no mark.
+    if (!s.active || !field_present(f, s.unit) || f == Field::SimPin)
+        return;
+    if (const int phone = phone_of(f)) {
+        phone_handler(s, phone);
+        return;
+    }
+    if (f == Field::CanLevel)
+        on_level_edited(s);
+    evaluate(s, f);
+}
+
+const std::vector<Field>& refresh_order()
+{
+    static const std::vector<Field> order = {
+        Field::OperatingMode, Field::CanLevel, Field::GreyWire, Field::In1Time,
+        Field::HazardLights, Field::CanBusControl, Field::AudibleConfirmation,
+        Field::PowerWindows, Field::Rearming, Field::RemoteOperation, Field::AntiHijack,
+        Field::Immobiliser, Field::Siren, Field::HazardBlink, Field::TrunkCheck,
+        Field::InhibitArm, Field::Prealarm3x, Field::TrunkDisarm, Field::IgnoreCode,
+        Field::AuxMode, Field::GpsModule, Field::Tqpin, Field::Phone1Number,
+        Field::Phone2Number, Field::Phone3Number, Field::Language, Field::VoiceCalls,
+        Field::IgnitionSms, Field::SystemSms, Field::DoorSms, Field::SmsForward,
+        Field::PhoneCount, Field::PowerSupplySms, Field::SupplySelection, Field::Voltage,
+        Field::AdditionalInput, Field::PaAuthorise,
+    };
+    return order;
+}
+
+void refresh_change_marks(ConfigState& s)
+{
+    if (!s.active)
+        return;
+    for (Field f : refresh_order())
+        run_change_handler(s, f);
+    s.record.save_marked = false;
+    notify_save_mark(s);
+}
+
+void remark_save_button(ConfigState& s)
+{
+    for (Field f : refresh_order()) {
+        const bool marks_save = !(is_phone_field(f) && field_kind(f) == Kind::Text);
+        if (marks_save && field_present(f, s.unit) && s.record.marked[std::size_t(f)]) {
+            s.record.save_marked = true;
+            notify_save_mark(s);
+            return;
+        }
+    }
+    for (int p = 1; p <= 3; ++p) {
+        for (PhonePart part : {PhonePart::Tel, PhonePart::Sms, PhonePart::Ap}) {
+            if (s.record.marked[std::size_t(phone_field(p, part))]) {
+                s.record.save_marked = true;
+                notify_save_mark(s);
+                return;
+            }
+        }
+    }
+}
+
+void clear_mark(ConfigState& s, Field f)
+{
+    s.record.marked[std::size_t(f)] = false;
+    notify_field(s, f);
+}
+
+void reveal_sim_pin(ConfigState& s)
+{
+    if (s.sim_pin_revealed)
+        return;
+    s.sim_pin_revealed = true;
+    if (s.view)
+        s.view->sim_pin_row_changed();
+}
+
+void set_aux_text(ConfigState& s, const std::string& text)
+{
+    s.aux_text = text;
+    if (s.view)
+        s.view->aux_text_changed();
+}
+
+// ---- Number texts ----------------------------------------------------------
+
+long decimal_value(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i] - '0';
+        if (value > (LONG_MAX - digit) / 10)
+            return negative ? LONG_MIN : LONG_MAX;
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+long leading_digits_value(std::string_view text)
+{
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        if (value > (LONG_MAX - (c - '0')) / 10)
+            return LONG_MAX;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// ---- Encodings -------------------------------------------------------------
+
+std::uint8_t can_level_byte(long level)
+{
+    if (level <= 0)
+        return 255;
+    const long stored = level - 1;
+    return stored >= 254 ? 254 : std::uint8_t(stored);
+}
+
+std::uint16_t can_level_extension(long level)
+{
+    const long stored = level - 1;
+    return stored >= 254 && stored <= 0xFFFF ? std::uint16_t(stored) : 0;
+}
+
+long can_level_from_bytes(std::uint8_t byte513, std::uint8_t high, std::uint8_t low)
+{
+    long stored = byte513;
+    if (byte513 == 254)
+        stored = long(high) * 256 + low;
+    else if (byte513 == 255)
+        stored = -1;
+    return stored + 1;
+}
+
+std::uint8_t voltage_byte(long selection, const std::string& voltage_text)
+{
+    double volts = 11.0;
+    if (selection == 1) {
+        volts = 22.0;
+    } else if (selection != 0) {
+        // A decimal fraction; a comma is taken for the point as well.
+        std::string t = voltage_text;
+        for (char& c : t) {
+            if (c == ',')
+                c = '.';
+        }
+        const char* start = t.c_str();
+        char* end = nullptr;
+        const double typed = g_ascii_strtod(start, &end);
+        if (end != start && std::isfinite(typed))
+            volts = typed;
+    }
+    double stored = volts / 0.12 + 0.5;
+    if (stored < 0)
+        stored = 0;
+    if (stored > 255)
+        stored = 255;
+    return std::uint8_t(stored);
+}
+
+std::string voltage_text(std::uint8_t byte)
+{
+    char buffer[G_ASCII_DTOSTR_BUF_SIZE];
+    g_ascii_formatd(buffer, sizeof buffer, "%2.1f", byte * 0.12);
+    return buffer;
+}
+
+int phone_slot_size(int version) { return version < 1054 ? 16 : 20; }
+int phone_max_length(int version) { return version < 1054 ? 15 : 18; }
+
+bool phone_to_stored(const std::string& typed, int version, std::string& stored)
+{
+    stored.clear();
+    if (typed.size() > std::size_t(phone_max_length(version)) || typed.empty() || typed[0] != '+')
+        return false;
+    stored.push_back('+');
+    for (std::size_t i = 1; i < typed.size(); ++i) {
+        const char c = typed[i];
+        if (c >= '0' && c <= '9')
+            stored += c;
+        else if (c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
+std::string memory_text(const std::uint8_t* bytes, std::size_t length)
+{
+    std::size_t n = 0;
+    while (n < length && bytes[n] != 0)
+        ++n;
+    const char* text = reinterpret_cast<const char*>(bytes);
+    if (g_utf8_validate(text, gssize(n), nullptr))
+        return std::string(text, n);
+    gchar* valid = g_utf8_make_valid(text, gssize(n));
+    std::string result(valid);
+    g_free(valid);
+    return result;
+}
+
+// ---- Validation ------------------------------------------------------------
+
+std::string Validation::message() const
+{
+    if (text_row == 194)
+        return textf(194, phone);
+    return text(text_row);
+}
+
+Validation validate_configuration(const ConfigState& s)
+{
+    const auto digits_only = [](const std::string& t) {
+        return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::string& tqpin = text_of(s, Field::Tqpin);
+    if (tqpin.size() != 5 || !digits_only(tqpin))
+        return {191, 0};
+
+    if (s.sim_pin_revealed) {
+        const std::string& pin = text_of(s, Field::SimPin);
+        if (pin.size() != 4 || !digits_only(pin))
+            return {196, 0};
+    }
+
+    const std::string& level_text = text_of(s, Field::CanLevel);
+    const long level = leading_digits_value(level_text);
+    if (!digits_only(level_text) || level > 65535 || level == 255 || level == 256)
+        return {192, 0};
+
+    const std::string& ignore_text = text_of(s, Field::IgnoreCode);
+    if (!digits_only(ignore_text) || leading_digits_value(ignore_text) > 255)
+        return {193, 0};
+
+    const long count = number_of(s, Field::PhoneCount);
+    std::string stored;
+    for (int n = 1; n <= 3 && n <= count; ++n) {
+        if (!phone_to_stored(text_of(s, phone_field(n, PhonePart::Number)), s.unit.version, stored))
+            return {194, n};
+    }
+    return {};
+}
+
+// ---- Blocks ----------------------------------------------------------------
+
+std::vector<BlockImage> build_blocks(const ConfigState& s, int vehicle_key)
+{
+    const UnitKind u = s.unit;
+    const int v = u.version;
+    const auto n = [&](Field f) { return number_of(s, f); };
+    std::vector<BlockImage> blocks;
+
+    const long level = leading_digits_value(text_of(s, Field::CanLevel));
+    blocks.push_back({512,
+                      {byte_of(n(Field::OperatingMode)), can_level_byte(level),
+                       byte_of(n(Field::GreyWire)), byte_of(n(Field::HazardLights)),
+                       byte_of(n(Field::CanBusControl)),
+                       u.small() ? std::uint8_t(0) : byte_of(n(Field::AudibleConfirmation)),
+                       u.small() ? std::uint8_t(0) : byte_of(n(Field::PowerWindows)),
+                       byte_of(n(Field::AntiHijack)), byte_of(n(Field::GpsModule))}});
+
+    long remote = n(Field::RemoteOperation);
+    if (u.small() && remote == 1)
+        remote = 3;
+    const long siren = n(Field::Siren) == 2 ? 3 : n(Field::Siren);
+    blocks.push_back({524,
+                      {u.small() ? std::uint8_t(0) : byte_of(n(Field::Rearming)), byte_of(remote),
+                       byte_of(leading_digits_value(text_of(s, Field::IgnoreCode))),
+                       byte_of(n(Field::In1Time)),
+                       v <= 1064 ? byte_of(n(Field::AuxMode)) : std::uint8_t(0),
+                       byte_of(n(Field::Immobiliser)), byte_of(siren),
+                       byte_of(n(Field::InhibitArm)), byte_of(n(Field::HazardBlink)),
+                       byte_of(n(Field::TrunkCheck)),
+                       v >= 1064 ? byte_of(n(Field::Prealarm3x)) : std::uint8_t(0)}});
+
+    if (v >= 1068) {
+        const std::uint16_t extension = can_level_extension(level);
+        blocks.push_back({528, {std::uint8_t(extension & 0xFF)}});
+        blocks.push_back({535, {std::uint8_t(extension >> 8)}});
+    }
+
+    const long count = n(Field::PhoneCount);
+    std::uint8_t calls = 0;
+    std::uint8_t authorised = 0;
+    for (int p = 1; p <= 3; ++p) {
+        if (count < p)
+            continue;
+        const int bit = p - 1;
+        if (n(phone_field(p, PhonePart::Tel)))
+            calls |= std::uint8_t(1 << bit);
+        if (n(phone_field(p, PhonePart::Sms)))
+            calls |= std::uint8_t(1 << (bit + 3));
+        if (n(phone_field(p, PhonePart::Ap)))
+            authorised |= std::uint8_t(1 << bit);
+    }
+    blocks.push_back({536,
+                      {byte_of(count), byte_of(n(Field::IgnitionSms)),
+                       byte_of(n(Field::SystemSms)), byte_of(n(Field::DoorSms)),
+                       byte_of(n(Field::PowerSupplySms)), byte_of(n(Field::SmsForward)), calls,
+                       voltage_byte(n(Field::SupplySelection), text_of(s, Field::Voltage)),
+                       authorised}});
+
+    std::vector<std::uint8_t> tqpin(16, 0);
+    const std::string& pin = text_of(s, Field::Tqpin);
+    std::copy_n(pin.begin(), std::min<std::size_t>(pin.size(), 5), tqpin.begin());
+    blocks.push_back({548, tqpin});
+
+    const std::size_t slot = std::size_t(phone_slot_size(v));
+    std::vector<std::uint8_t> phones(slot * 3, 0);
+    for (int p = 1; p <= 3; ++p) {
+        std::string stored;
+        if (count >= p)
+            phone_to_stored(text_of(s, phone_field(p, PhonePart::Number)), v, stored);
+        std::copy_n(stored.begin(), std::min(stored.size(), slot - 1),
+                    phones.begin() + std::ptrdiff_t(slot * std::size_t(p - 1)));
+    }
+    const int phone1 = v < 1054 ? 564 : 950;
+    const int phones23 = v < 1054 ? 580 : 970;
+    blocks.push_back({phone1, {phones.begin(), phones.begin() + std::ptrdiff_t(slot)}});
+    blocks.push_back({phones23, {phones.begin() + std::ptrdiff_t(slot), phones.end()}});
+
+    blocks.push_back({710,
+                      {byte_of(n(Field::SupplySelection)), byte_of(n(Field::Language)),
+                       std::uint8_t(vehicle_key >> 8), std::uint8_t(vehicle_key & 0xFF),
+                       byte_of(n(Field::VoiceCalls))}});
+
+    if (s.sim_pin_revealed) {
+        std::vector<std::uint8_t> sim(5, 0);
+        const std::string& p = text_of(s, Field::SimPin);
+        std::copy_n(p.begin(), std::min<std::size_t>(p.size(), 4), sim.begin());
+        blocks.push_back({716, sim});
+    }
+
+    if (v >= 1054) {
+        blocks.push_back({1095,
+                          {v > 1068 ? byte_of(n(Field::TrunkDisarm)) : std::uint8_t(0),
+                           byte_of(n(Field::AdditionalInput)),
+                           v >= 1104 ? byte_of(n(Field::PaAuthorise)) : std::uint8_t(0)}});
+    }
+    return blocks;
+}
+
+DefaultBlocks default_blocks()
+{
+    return {
+        {3, 2, 0, 0, 0, 0, 0, 0, 1},
+        {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0},
+        {0, 1, 1, 1, 1, 0, 0, 0, 0},
+        {0xFF, 0, 0xFF, 0xFF, 0},
+        {0, 0, 0},
+        "47193",
+    };
+}
+
+} // namespace tq
