@@ -7,7 +7,9 @@
 #include "app/shell.h"
 #include "link/link.h"
 #include "prefs/prefs_state.h"
+#include "remote/relay_state.h"
 #include "sim/programmer.h"
+#include "update/update_state.h"
 
 #include <memory>
 
@@ -21,6 +23,8 @@ struct AppState {
     PrefsState prefs;
 
     // Subsystem states are added here, one member per folder.
+    RelayState remote;
+    UpdateState update;
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

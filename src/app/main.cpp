@@ -67,6 +67,7 @@ int main(int argc, char** argv)
 
     if (!platform::claim_single_instance("tq512.lock"))
         refuse_second_instance();
+    const std::string update_message = startup_update_check(a);
 
     if (a.shell.switches.simulate) {
         a.simulated = sim::make_demo_programmer();
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
     add_shell_menus(a);
     wire_subsystems(a);
     build_main_window(a);
+    if (!update_message.empty())
+        show_message(update_message);
     connect_connection_ui(a);
     run_main_loop(a);
 }

@@ -1,6 +1,71 @@
 #include "app/wiring.h"
 
+#include "app/main_window.h"
+#include "platform/paths.h"
+#include "prefs/preferences.h"
+#include "remote/relay.h"
+#include "remote/remote_window.h"
+#include "update/update_window.h"
+
+#include <cstdlib>
+
+#ifndef TQ_RELAY_HOST
+#define TQ_RELAY_HOST ""
+#endif
+#ifndef TQ_UPDATE_HOST
+#define TQ_UPDATE_HOST ""
+#endif
+
 namespace tq {
+namespace {
+
+// A host from the command line wins over the one built in.
+std::string chosen_host(const std::string& from_switch, const char* built_in)
+{
+    return from_switch.empty() ? std::string(built_in) : from_switch;
+}
+
+void wire_remote_access(AppState& a)
+{
+    static RemoteAccessContext context{a.remote, a.link, nullptr, {}, {}};
+    a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
+    // The devices the relay drives. Until their subsystems are wired here
+    // the CAN-analyzer port reads as closed, radio commands go unanswered
+    // and image chunks are refused.
+    a.shell.relay_active = [] { return app().remote.window != nullptr; };
+    a.shell.relay_step = [] {
+        AppState& s = app();
+        remote_relay_step(s.remote, s.link);
+    };
+    a.shell.tools.remote_access = [] {
+        AppState& s = app();
+        context.main_window = s.shell.main_window;
+        context.close_tool_windows = [] { close_tool_windows(app()); };
+        open_remote_access_window(context);
+    };
+}
+
+void wire_update_check(AppState& a)
+{
+    UpdateState& u = a.update;
+    u.host = chosen_host(a.shell.switches.update_host, TQ_UPDATE_HOST);
+    u.download_folder = platform::temp_folder();
+    u.preference = [] { return app().prefs.check_updates; };
+    u.store_preference = [](bool on) {
+        app().prefs.check_updates = on;
+        save_preferences(app().prefs);
+    };
+    u.quit = [] {
+        device_close(app().link);
+        std::exit(0);
+    };
+    // Besides flipping the preference, switching it on checks at once.
+    a.shell.tools.toggle_update_check = [] {
+        toggle_update_check(app().update, [](bool on) { refresh_update_check_item(app(), on); });
+    };
+}
+
+} // namespace
 
 void run_periodic_steps(AppState& a)
 {
@@ -10,9 +75,18 @@ void run_periodic_steps(AppState& a)
     (void)a;
 }
 
+std::string startup_update_check(AppState& a)
+{
+    wire_update_check(a);
+    const UpdateOutcome out = check_for_update(a.update);
+    return out.result == UpdateResult::failed ? out.text : std::string();
+}
+
 void wire_subsystems(AppState& a)
 {
     a.connection_ui.periodic_steps = [] { run_periodic_steps(app()); };
+    wire_update_check(a);
+    wire_remote_access(a);
 }
 
 } // namespace tq

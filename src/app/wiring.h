@@ -4,10 +4,16 @@
 
 #include "app/app_state.h"
 
+#include <string>
+
 namespace tq {
 
 // Called once at start-up, before the main window is built.
 void wire_subsystems(AppState& a);
+
+// The program-update check of start-up, before the device layer starts:
+// the text to show once the main window exists, or nothing.
+std::string startup_update_check(AppState& a);
 
 // State 16: each open tool window's periodic step looks at the reply just
 // polled (code 0 when nothing arrived), in this fixed order.

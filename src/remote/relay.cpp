@@ -1,0 +1,681 @@
+#include "remote/relay.h"
+
+#include "link/commands.h"
+#include "platform/clock.h"
+#include "platform/tcp.h"
+#include "text/texts.h"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+#include <vector>
+
+namespace tq {
+namespace {
+
+constexpr int kConnectTimeoutMs = 10000;
+constexpr int kLoginTimeoutMs = 10000;
+constexpr int kSendTimeoutMs = 5000;
+// The rest of an image chunk: this long without a byte is a lost connection.
+constexpr int kChunkWaitMs = 10000;
+constexpr int kStepWaitMs = 10;
+// While not connected each step waits this long, so that the reconnect
+// countdown of 300 steps lasts about 3 s.
+constexpr int kIdlePaceMs = 10;
+constexpr int kSerialSendWaitMs = 1;
+constexpr int kStatusPauseMs = 3;
+// Bounds for units that never stop talking.
+constexpr int kMaxPendingReplies = 256;
+constexpr int kMaxListingLines = 4096;
+constexpr int kListingPolls = 199;
+constexpr int kForwardCycles = 20;
+constexpr int kForwardPauseMs = 50;
+constexpr std::size_t kBlock = 56;
+constexpr std::size_t kProgressEvery = 448;
+// "@E2" asks for blocking reads; even those give up after this long.
+constexpr int kBlockingReadMs = 10000;
+// A chunk the image cannot take is answered with this sum, which no real
+// sum (taken mod 65535) can be.
+constexpr std::uint16_t kChunkRefused = 0xFFFF;
+
+void call(const std::function<void()>& f)
+{
+    if (f)
+        f();
+}
+
+int can_state(const RelayHooks& h) { return h.can_port_state ? h.can_port_state() : 0; }
+
+// Bytes the command starting at w[i] (an "@") takes, "@" included; 0 while
+// the bytes there do not tell yet. For "@E1" only its header is counted.
+std::size_t command_size(const std::vector<std::uint8_t>& w, std::size_t i)
+{
+    const std::size_t have = w.size() - i;
+    if (have < 2)
+        return 0;
+    switch (w[i + 1]) {
+    case 'h':
+    case 'i':
+    case 'b':
+    case 'c':
+        return have < 4 ? 0 : 4 + std::size_t(w[i + 3]);
+    case 'B':
+    case 'C':
+        return have < 4 ? 0 : 5 + std::size_t(w[i + 3]);
+    case 'F':
+        return have < 3 ? 0 : 3 + std::size_t(w[i + 2]);
+    case 'E':
+        if (have < 3)
+            return 0;
+        switch (w[i + 2]) {
+        case '1':
+            return 5;
+        case '3':
+            return have < 4 ? 0 : 4 + std::size_t(w[i + 3]);
+        case '4':
+            return 4;
+        case '5':
+            return 7;
+        default:
+            return 3;
+        }
+    default:
+        return 2;
+    }
+}
+
+class TcpChannel final : public RelayChannel {
+public:
+    explicit TcpChannel(std::unique_ptr<platform::TcpConnection> c) : c_(std::move(c)) {}
+    bool send(const std::uint8_t* data, std::size_t count) override
+    {
+        return c_->send(data, count, kSendTimeoutMs) == count;
+    }
+    bool wait_readable(int timeout_ms) override { return c_->wait_readable(timeout_ms); }
+    bool wait_writable(int timeout_ms) override { return c_->wait_writable(timeout_ms); }
+    long receive(std::uint8_t* data, std::size_t max, int timeout_ms) override
+    {
+        return c_->receive(data, max, timeout_ms);
+    }
+
+private:
+    std::unique_ptr<platform::TcpConnection> c_;
+};
+
+// One block's worth of work; lost is set once a send or receive failed.
+class Relay {
+public:
+    Relay(RelayState& s, LinkState& link) : s_(s), link_(link), h_(s.hooks) {}
+
+    bool lost = false;
+
+    void handle_block(const std::uint8_t* data, std::size_t count);
+    bool send(const std::uint8_t* data, std::size_t count);
+    bool send(std::initializer_list<std::uint8_t> bytes) { return send(bytes.begin(), bytes.size()); }
+    bool send(const std::vector<std::uint8_t>& bytes) { return send(bytes.data(), bytes.size()); }
+    void release_devices();
+    bool send_status();
+    void serial_from_port();
+
+private:
+    enum class Next { go_on, stop };
+    Next run(const std::uint8_t* c, std::vector<std::uint8_t>& serial);
+    void image_chunk(const std::vector<std::uint8_t>& work, std::size_t& i);
+    void program_image(std::uint32_t start);
+    void bootloader_write(const std::uint8_t* data, std::size_t n);
+    void bootloader_read(std::size_t n);
+    void collect_pending(bool text_only);
+    void add_record();
+    void collected_replies();
+    void radio(const std::uint8_t* c);
+    void radio_ack_only(const std::uint8_t* c);
+    void listing();
+    void forward(const std::uint8_t* data, std::size_t n);
+
+    RelayState& s_;
+    LinkState& link_;
+    const RelayHooks& h_;
+};
+
+bool Relay::send(const std::uint8_t* data, std::size_t count)
+{
+    if (lost || !s_.channel)
+        return false;
+    if (!s_.channel->send(data, count))
+        lost = true;
+    return !lost;
+}
+
+void Relay::release_devices()
+{
+    call(h_.release_can_port);
+    if (link_.open())
+        device_close(link_);
+    link_.device_kind = kDeviceReleased;
+    s_.blocking_reads = false;
+}
+
+bool Relay::send_status()
+{
+    refresh_device_label(s_, link_);
+    std::uint8_t status = '!';
+    const int port = can_state(h_);
+    if (link_.open() && link_.device_kind >= 1 && link_.device_kind <= 3) {
+        status = std::uint8_t('0' + link_.device_kind);
+    } else if (port == 1) {
+        status = '#';
+    } else if (port == 2) {
+        status = '$';
+        if (h_.set_can_port_state)
+            h_.set_can_port_state(0);
+    }
+    const bool ok = send({'@', status});
+    platform::sleep_ms(kStatusPauseMs);
+    platform::pump_events();
+    return ok;
+}
+
+void Relay::serial_from_port()
+{
+    if (can_state(h_) != 1 || !h_.can_read)
+        return;
+    std::vector<std::uint8_t> buffer(kRelayReceiveSize);
+    const long n = h_.can_read(buffer.data(), buffer.size());
+    if (n < 0) {
+        release_devices();
+        send_status();
+        return;
+    }
+    if (n > 0 && s_.channel && s_.channel->wait_writable(kSerialSendWaitMs))
+        send(buffer.data(), std::min(std::size_t(n), buffer.size()));
+}
+
+void Relay::add_record()
+{
+    // Code, payload and checksum: the reply without its count byte.
+    const std::size_t n = std::size_t(link_.reply_length) - 1;
+    if (link_.reply_length < 3 || n > 255 || s_.collector.size() + 3 + n > kCollectorSize) {
+        ++s_.dropped_records;
+        return;
+    }
+    s_.collector.push_back('@');
+    s_.collector.push_back('R');
+    s_.collector.push_back(std::uint8_t(n));
+    s_.collector.insert(s_.collector.end(), link_.reply.begin() + 1, link_.reply.begin() + 1 + n);
+}
+
+void Relay::collect_pending(bool text_only)
+{
+    for (int i = 0; i < kMaxPendingReplies && poll_reply(link_) == 1; ++i) {
+        if (!text_only || link_.reply_code() == reply::kText)
+            add_record();
+    }
+}
+
+void Relay::collected_replies()
+{
+    if (link_.device_kind != kDeviceProgrammer && link_.device_kind != kDeviceUsbic) {
+        send({'@', '!'});
+        return;
+    }
+    collect_pending(false);
+    if (s_.collector.empty())
+        send({'@', 'R', 0});
+    else
+        send(s_.collector);
+    s_.collector.clear();
+}
+
+void Relay::radio(const std::uint8_t* c)
+{
+    std::string answer;
+    const bool answered = h_.radio_command && h_.radio_command(c[2], c + 5, c[3], answer);
+    if (!answered)
+        answer.clear();
+    const std::size_t n = std::min<std::size_t>(answer.size(), 255);
+    std::vector<std::uint8_t> out = {'@', 'A', std::uint8_t(n)};
+    out.insert(out.end(), answer.begin(), answer.begin() + std::ptrdiff_t(n));
+    send(out);
+}
+
+void Relay::radio_ack_only(const std::uint8_t* c)
+{
+    const std::uint8_t result = h_.radio_command_ack_only ? h_.radio_command_ack_only(c[2], c + 4, c[3]) : 0;
+    send({'@', 'a', result});
+}
+
+void Relay::listing()
+{
+    collect_pending(true);
+    const std::uint8_t first = 0x01;
+    send_frame(link_, cmd::kListingRecord, &first, 1);
+    for (int line = 0; line < kMaxListingLines && !lost; ++line) {
+        bool found = false;
+        for (int k = 0; k < kListingPolls && !found; ++k) {
+            if (poll_reply(link_) != 1)
+                continue;
+            if (link_.reply_code() == reply::kBlock)
+                found = true;
+            else if (link_.reply_code() == reply::kText)
+                add_record();
+        }
+        if (!found)
+            break;
+        // Reply byte 3 counts the text in bytes 5 onwards; a reply too short
+        // for its count gives what it holds.
+        const int room = std::max(0, link_.reply_length - 6);
+        std::size_t n = std::size_t(std::min<int>(link_.reply[3], room));
+        if (link_.reply[3] == 0)
+            break;
+        const std::uint8_t* text_bytes = link_.reply.data() + 5;
+        while (n > 0 && (text_bytes[n - 1] == '\r' || text_bytes[n - 1] == '\n'))
+            --n;
+        std::vector<std::uint8_t> out = {'@', 'f', std::uint8_t(n)};
+        out.insert(out.end(), text_bytes, text_bytes + n);
+        if (!send(out))
+            return;
+        collect_pending(true);
+        const std::uint8_t next = 0x00;
+        send_frame(link_, cmd::kListingRecord, &next, 1);
+    }
+    for (int i = 0; i < 2; ++i) {
+        collect_pending(true);
+        const std::uint8_t end[] = {0x01, 0x00};
+        send_frame(link_, cmd::kListingEnd, end, 2);
+    }
+    send({'@', 'g'});
+}
+
+void Relay::forward(const std::uint8_t* data, std::size_t n)
+{
+    s_.f_timeout = false;
+    collect_pending(true);
+    send_frame(link_, cmd::kForwardData, data, n);
+    for (int cycle = 0; cycle < kForwardCycles; ++cycle) {
+        for (int i = 0; i < kMaxPendingReplies && poll_reply(link_) == 1; ++i) {
+            if (link_.reply_code() == reply::kStatus)
+                return;
+            if (link_.reply_code() == reply::kText)
+                add_record();
+        }
+        platform::sleep_ms(kForwardPauseMs);
+    }
+    s_.f_timeout = true;
+}
+
+void Relay::image_chunk(const std::vector<std::uint8_t>& work, std::size_t& i)
+{
+    const std::size_t n = std::size_t(work[i + 3]) << 8 | work[i + 4];
+    i += 5;
+    const std::size_t here = std::min(n, work.size() - i);
+    std::vector<std::uint8_t> chunk(work.begin() + std::ptrdiff_t(i),
+                                    work.begin() + std::ptrdiff_t(i + here));
+    i += here;
+    // What the block does not hold follows on the socket.
+    std::array<std::uint8_t, kRelayReceiveSize> buffer;
+    while (chunk.size() < n) {
+        const long got = s_.channel ? s_.channel->receive(
+                                          buffer.data(), std::min(buffer.size(), n - chunk.size()),
+                                          kChunkWaitMs)
+                                    : -1;
+        if (got <= 0) {
+            lost = true;
+            return;
+        }
+        chunk.insert(chunk.end(), buffer.begin(), buffer.begin() + got);
+    }
+
+    const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
+    const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
+    std::uint16_t sum = kChunkRefused;
+    if (image.data && image.size && size <= relay_image_limit(image.capacity) &&
+        n <= relay_image_limit(image.capacity) - size) {
+        std::uint32_t total = 0;
+        for (std::uint8_t b : chunk)
+            total += b;
+        std::copy(chunk.begin(), chunk.end(), image.data + size);
+        *image.size = int(size + n);
+        sum = std::uint16_t(total % 65535);
+    }
+    send({'@', 'E', '1', std::uint8_t(sum >> 8), std::uint8_t(sum)});
+}
+
+void Relay::program_image(std::uint32_t start)
+{
+    const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
+    const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
+    if (size > relay_image_limit(image.capacity)) {
+        lost = true;
+        return;
+    }
+    for (std::size_t offset = 0; offset < size; offset += kBlock) {
+        if (offset % kProgressEvery == 0) {
+            const std::size_t permille = offset * 1000 / size;
+            if (!send({'@', 'E', '5', std::uint8_t(permille >> 8), std::uint8_t(permille)}))
+                return;
+            platform::pump_events();
+        }
+        // A failed block is treated as a lost connection: the relay cannot
+        // be told otherwise in the middle of programming.
+        if (!link_.open() || !h_.write_firmware_block ||
+            h_.write_firmware_block(*link_.device, offset, start) != 0) {
+            lost = true;
+            return;
+        }
+    }
+    send({'@', 'E', '5', 0x03, 0xE8});
+}
+
+void Relay::bootloader_write(const std::uint8_t* data, std::size_t n)
+{
+    const int result = link_.open() && n > 0 ? link_.device->write(data, n) : -1;
+    send({'@', 'E', '3', std::uint8_t(result)});
+}
+
+void Relay::bootloader_read(std::size_t n)
+{
+    std::vector<std::uint8_t> report(n);
+    int result = -1;
+    if (link_.open())
+        result = n == 0 ? 0
+                        : link_.device->read_timeout(report.data(), n,
+                                                     s_.blocking_reads ? kBlockingReadMs : 0);
+    std::vector<std::uint8_t> out = {'@', 'E', '4', std::uint8_t(result)};
+    if (result > 0)
+        out.insert(out.end(), report.begin(), report.begin() + std::min<int>(result, int(n)));
+    send(out);
+}
+
+Relay::Next Relay::run(const std::uint8_t* c, std::vector<std::uint8_t>& serial)
+{
+    switch (c[1]) {
+    case '@':
+        serial.push_back('@');
+        return Next::go_on;
+    case '!':
+        release_devices();
+        send_status();
+        return Next::stop;
+    case '#':
+        call(h_.find_can_port);
+        send_status();
+        return Next::stop;
+    case 'H':
+        if (link_.open()) {
+            device_close(link_);
+            call(h_.release_can_port);
+        }
+        s_.blocking_reads = false;
+        device_open(link_);
+        send_status();
+        return Next::stop;
+    case 'i':
+        collect_pending(true);
+        [[fallthrough]];
+    case 'h':
+        send_frame(link_, c[2], c + 4, c[3]);
+        return Next::go_on;
+    case 'R':
+        collected_replies();
+        return Next::go_on;
+    case 'B':
+    case 'C':
+        radio(c);
+        return Next::go_on;
+    case 'b':
+    case 'c':
+        radio_ack_only(c);
+        return Next::go_on;
+    case 'f':
+        listing();
+        return Next::go_on;
+    case 'F':
+        forward(c + 3, c[2]);
+        return Next::go_on;
+    case 'G':
+        send({'@', 'G', std::uint8_t(s_.f_timeout ? 1 : 0)});
+        return Next::go_on;
+    case 'E':
+        switch (c[2]) {
+        case '0':
+            if (h_.firmware_image) {
+                const RelayImage image = h_.firmware_image();
+                if (image.size)
+                    *image.size = 0;
+            }
+            send({'@', 'E', '0'});
+            break;
+        case '2':
+            if (link_.open()) {
+                link_.device->set_nonblocking(false);
+                s_.blocking_reads = true;
+            }
+            break;
+        case '3':
+            bootloader_write(c + 4, c[3]);
+            break;
+        case '4':
+            bootloader_read(c[3]);
+            break;
+        case '5':
+            program_image(std::uint32_t(c[3]) | std::uint32_t(c[4]) << 8 |
+                          std::uint32_t(c[5]) << 16 | std::uint32_t(c[6]) << 24);
+            break;
+        default:
+            break;
+        }
+        return Next::go_on;
+    default:
+        serial.push_back(c[1]);
+        return Next::go_on;
+    }
+}
+
+void Relay::handle_block(const std::uint8_t* data, std::size_t count)
+{
+    // A command the last block began is finished by this one.
+    std::vector<std::uint8_t> work;
+    work.swap(s_.pending_command);
+    work.insert(work.end(), data, data + count);
+    s_.escape_pending = false;
+
+    std::vector<std::uint8_t> serial;
+    std::size_t i = 0;
+    while (i < work.size() && !lost) {
+        if (work[i] != '@') {
+            serial.push_back(work[i++]);
+            continue;
+        }
+        const std::size_t size = command_size(work, i);
+        if (size == 0 || work.size() - i < size) {
+            s_.pending_command.assign(work.begin() + std::ptrdiff_t(i), work.end());
+            s_.escape_pending = true;
+            break;
+        }
+        if (work[i + 1] == 'E' && work[i + 2] == '1') {
+            image_chunk(work, i);
+            continue;
+        }
+        const Next next = run(work.data() + i, serial);
+        i += size;
+        if (next == Next::stop) {
+            // The rest of the block and its serial data are dropped.
+            s_.pending_command.clear();
+            s_.escape_pending = false;
+            return;
+        }
+    }
+    if (lost || serial.empty() || can_state(h_) != 1)
+        return;
+    if (!h_.can_write || h_.can_write(serial.data(), serial.size()) < 0) {
+        release_devices();
+        send_status();
+    }
+}
+
+} // namespace
+
+std::size_t relay_image_limit(std::size_t capacity) { return capacity / kBlock * kBlock; }
+
+std::unique_ptr<RelayChannel> tcp_relay_channel(std::unique_ptr<platform::TcpConnection> c)
+{
+    return std::make_unique<TcpChannel>(std::move(c));
+}
+
+void refresh_device_label(RelayState& s, LinkState& link)
+{
+    std::string label;
+    if (link.device_kind == kDeviceReleased) {
+        label = text(297);
+        link.device_kind = kDeviceNone;
+    } else if (link.open() || can_state(s.hooks) == 1) {
+        const char* what = "???";
+        if (can_state(s.hooks) == 1)
+            what = "CAN";
+        else if (link.device_kind == kDeviceProgrammer)
+            what = "M";
+        else if (link.device_kind == kDeviceBootloader)
+            what = "BOOT";
+        else if (link.device_kind == kDeviceUsbic)
+            what = "A";
+        label = textf(294, what);
+    } else {
+        label = text(293);
+    }
+    if (s.hooks.set_device_label)
+        s.hooks.set_device_label(label);
+}
+
+bool relay_handle_block(RelayState& s, LinkState& link, const std::uint8_t* data, std::size_t count)
+{
+    Relay relay(s, link);
+    relay.handle_block(data, count);
+    if (relay.lost) {
+        remote_disconnect(s, link, false);
+        return false;
+    }
+    return true;
+}
+
+bool remote_connect(RelayState& s, LinkState& link, const std::string& password, bool user)
+{
+    const RelayHooks& h = s.hooks;
+    if (s.channel)
+        return true;
+    auto fail = [&](int message, bool login_refused) {
+        // The toggle goes back off as for the user's disconnect, so a relay
+        // that is already connected hears "@!".
+        remote_disconnect(s, link, true);
+        if (login_refused)
+            call(h.untick_reconnect);
+        if (user && h.show_message)
+            h.show_message(text(message));
+        s.reconnect_countdown = kReconnectSteps;
+        return false;
+    };
+
+    const auto endpoint = platform::TcpEndpoint::resolve(s.host, kRelayPort);
+    if (!endpoint)
+        return fail(289, false);
+    auto connection = endpoint->connect(kConnectTimeoutMs);
+    if (!connection)
+        return fail(231, false);
+    s.channel = tcp_relay_channel(std::move(connection));
+
+    const std::string line = password.substr(0, kPasswordMax) + "\n";
+    if (!s.channel->send(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()))
+        return fail(231, false);
+    std::uint8_t answer[2] = {};
+    std::size_t got = 0;
+    const std::int64_t deadline = platform::now_ms() + kLoginTimeoutMs;
+    while (got < 2) {
+        const int left = int(std::max<std::int64_t>(deadline - platform::now_ms(), 1));
+        const long n = s.channel->receive(answer + got, 2 - got, std::min(left, kLoginTimeoutMs));
+        if (n <= 0)
+            break;
+        got += std::size_t(n);
+    }
+    if (got != 2)
+        return fail(231, false);
+    if (answer[0] != 'O' || answer[1] != 'K')
+        return fail(290, true);
+
+    s.idle_steps = 0;
+    s.activity_countdown = 0;
+    s.escape_pending = false;
+    s.pending_command.clear();
+    s.collector.clear();
+    s.blocking_reads = false;
+    if (h.show_connected)
+        h.show_connected(true);
+    return true;
+}
+
+void remote_disconnect(RelayState& s, LinkState& link, bool user)
+{
+    const bool connected = s.channel != nullptr;
+    if (connected)
+        s.reconnect_countdown = user ? kNoReconnect : kReconnectSteps;
+    device_close(link);
+    // The serial port was the relay's too; another program may want it.
+    call(s.hooks.release_can_port);
+    if (connected) {
+        const std::uint8_t bye[] = {'@', '!'};
+        s.channel->send(bye, sizeof bye);
+        s.channel.reset();
+    }
+    s.activity_countdown = 0;
+    s.escape_pending = false;
+    s.pending_command.clear();
+    s.blocking_reads = false;
+    if (s.hooks.show_connected)
+        s.hooks.show_connected(false);
+}
+
+void remote_relay_step(RelayState& s, LinkState& link)
+{
+    const RelayHooks& h = s.hooks;
+    if (!s.channel) {
+        s.idle_steps = 0;
+        platform::sleep_ms(kIdlePaceMs);
+        if (s.reconnect_countdown == kNoReconnect)
+            return;
+        const std::uint16_t was = s.reconnect_countdown--;
+        if (was == 0 && h.reconnect_ticked && h.reconnect_ticked()) {
+            s.reconnect_countdown = 0;
+            call(h.start_automatic_connect);
+        }
+        return;
+    }
+
+    if (++s.idle_steps > kRelayIdleLimit) {
+        remote_disconnect(s, link, false);
+        return;
+    }
+    Relay relay(s, link);
+    std::vector<std::uint8_t> block(kRelayReceiveSize);
+    const long n = s.channel->wait_readable(kStepWaitMs)
+                       ? s.channel->receive(block.data(), block.size(), 0)
+                       : -2;
+    if (n == -2) {
+        if (s.activity_countdown > 0)
+            --s.activity_countdown;
+        else if (h.set_device_label)
+            h.set_device_label(text(292));
+        relay.serial_from_port();
+    } else if (n <= 0) {
+        relay.lost = true;
+    } else {
+        s.idle_steps = 0;
+        if (n == 1 && block[0] == ' ')
+            return; // keep-alive
+        if (s.activity_countdown == 0)
+            refresh_device_label(s, link);
+        s.activity_countdown = kActivitySteps;
+        relay.handle_block(block.data(), std::size_t(n));
+    }
+    if (relay.lost)
+        remote_disconnect(s, link, false);
+}
+
+} // namespace tq
