@@ -1,5 +1,6 @@
 #include "app/connection.h"
 
+#include "link/can_analyzer.h"
 #include "link/commands.h"
 #include "text/texts.h"
 
@@ -91,6 +92,33 @@ void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 std::uint32_t hardware_type_entry(int type)
 {
     return type >= 0 && type < int(kHardwareTypes.size()) ? kHardwareTypes[std::size_t(type)] : 0;
+}
+
+std::string can_driver_message()
+{
+    std::string message = textf(357, "TQ512_TQ511");
+    for (char& c : message) {
+        if (c == '/')
+            c = '\\';
+    }
+    return message;
+}
+
+bool check_can_analyzer(SerialState& s, const std::function<bool(const std::string&)>& ask,
+                        const std::function<void(const std::string&)>& show)
+{
+    find_can_analyzer_port(s, [&] {
+        if (show)
+            show(can_driver_message());
+    });
+    if (s.can_port_state == kCanPortDriverMissing)
+        s.can_port_state = kCanPortNone;
+    if (s.can_port_state == kCanPortOpen && ask && ask(text(356))) {
+        serial_write(s, s.can_port_index, "zzz", 3);
+        release_can_analyzer_port(s);
+        return false;
+    }
+    return true;
 }
 
 std::string model_string(int model, int major, int minor)

@@ -51,6 +51,17 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
 // No device and state not 0: back to searching.
 void disconnect_reset(ConnectionState& c, const ConnectionUi& ui);
 
+// The driver message for a CAN-analyzer unit without a bound driver.
+std::string can_driver_message();
+
+// The search's CAN-analyzer check: looks for a unit running CAN-analyzer
+// firmware; shows the driver message through show; asks through ask
+// whether to remove the firmware and, on yes, sends "zzz" and releases the
+// port. Returns true when the check is done, false when it must run again
+// on the next pass (after a removal).
+bool check_can_analyzer(SerialState& s, const std::function<bool(const std::string&)>& ask,
+                        const std::function<void(const std::string&)>& show);
+
 // "TQ%d-%02d%02d".
 std::string model_string(int model, int major, int minor);
 

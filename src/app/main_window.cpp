@@ -224,6 +224,15 @@ void connect_connection_ui(AppState& a)
     ui.set_serial = [](const std::string& t) {
         gtk_label_set_text(GTK_LABEL(app().shell.serial_label), t.c_str());
     };
+    ui.can_analyzer_check = [] {
+        AppState& s = app();
+        return check_can_analyzer(
+            s.link.serial,
+            [](const std::string& question) {
+                return ask_question(app().shell.main_window, question.c_str());
+            },
+            [](const std::string& message) { show_message(message); });
+    };
     ui.bootloader_found = [] { run_bootloader_dialog(app()); };
     ui.unit_refused = [](const std::string& t) { run_version_mismatch_dialog(app(), t); };
     ui.disconnected = [] {

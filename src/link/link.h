@@ -7,6 +7,7 @@
 #pragma once
 
 #include "link/hid_port.h"
+#include "link/serial.h"
 
 #include <array>
 #include <cstddef>
@@ -51,6 +52,9 @@ struct LinkState {
     // While set (remote access), 0xFF frames are returned to the caller
     // instead of going to text_sink.
     bool return_text_frames = false;
+
+    // The CAN-analyzer serial port, beside the HID programmer.
+    SerialState serial;
 
     bool open() const { return device != nullptr; }
     std::uint8_t reply_code() const { return reply[1]; }

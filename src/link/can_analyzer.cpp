@@ -1,0 +1,40 @@
+#include "link/can_analyzer.h"
+
+#include "platform/usb_serial.h"
+
+namespace tq {
+
+void find_can_analyzer_port(SerialState& s, const std::function<void()>& driver_missing)
+{
+    if (s.can_port_state != kCanPortNone)
+        return;
+    for (const platform::UsbSerialDevice& unit :
+         platform::find_usb_serial_devices(s.sysfs_root, kCanAnalyzerVendor, kCanAnalyzerProduct)) {
+        if (unit.ttys.empty()) {
+            if (driver_missing)
+                driver_missing();
+            s.can_port_state = kCanPortDriverMissing;
+            return;
+        }
+        for (const std::string& tty : unit.ttys) {
+            const int index = serial_port_for(s, s.dev_root + "/" + tty);
+            if (index < 0)
+                return;
+            if (serial_open(s, index, 115200, "8N1") == 0) {
+                s.can_port_index = index;
+                s.can_port_state = kCanPortOpen;
+                return;
+            }
+        }
+    }
+}
+
+void release_can_analyzer_port(SerialState& s)
+{
+    if (s.can_port_state == kCanPortNone)
+        return;
+    s.can_port_state = kCanPortNone;
+    serial_close(s, s.can_port_index);
+}
+
+} // namespace tq
