@@ -126,6 +126,25 @@ TEST(Tables, EveryRowKeepsTheEnglishConversionsInOrder)
     }
 }
 
+const Language& language(const char* code)
+{
+    return kLanguages[std::size_t(find_language(code))];
+}
+
+// How many rows of each table may still read in English. Names of
+// products, signals and the like stay as they are in every language.
+TEST(Tables, UntranslatedRowsStayWithinTheirLimits)
+{
+    const std::map<std::string, int> limit = {{"pl", 23}};
+    for (const auto& [code, most] : limit) {
+        const TextTable& t = *language(code.c_str()).table;
+        int english = 0;
+        for (int n = 0; n < kTextCount - 1; ++n)
+            english += std::strcmp(t[std::size_t(n)], kTextsEnglish[std::size_t(n)]) == 0;
+        EXPECT_LE(english, most) << code;
+    }
+}
+
 TEST(Listing, EscapesLineBreaksTabsAndBackslashes)
 {
     EXPECT_EQ(escape_text("a\nb\tc\\d\re"), "a\\nb\\tc\\\\d\\re");
@@ -187,6 +206,8 @@ TEST(Listing, ToolPrintsOneLinePerRowWithEscapedBreaks)
     const ToolRun pl = run_tool({"pl_PL"});
     EXPECT_TRUE(exited_cleanly(pl.status));
     EXPECT_EQ(pl.out, table_listing(kTextsPolish));
+    EXPECT_TRUE(has_line(pl.out, "143\tWczytano ustawienia domyślne.\\n"
+                                 "Naciśnij Zapisz, aby zapisać je w urządzeniu."));
 }
 
 TEST(Listing, ToolRefusesAnUnknownLanguage)
