@@ -6,6 +6,7 @@
 #include "app/connection.h"
 #include "app/shell.h"
 #include "link/link.h"
+#include "modules/modules_state.h"
 #include "prefs/prefs_state.h"
 #include "remote/relay_state.h"
 #include "sim/programmer.h"
@@ -25,6 +26,7 @@ struct AppState {
     // Subsystem states are added here, one member per folder.
     RelayState remote;
     UpdateState update;
+    ModulesState modules;
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

@@ -1,6 +1,7 @@
 #include "sim/demo.h"
 
 #include "sim/demo_config.h"
+#include "sim/onewire_bus.h"
 
 namespace tq::sim {
 
@@ -15,6 +16,7 @@ std::unique_ptr<Programmer> make_demo_programmer()
     id.hardware_type = 11; // NORDAVEL TQ512
     id.serial = 4711;
     fill_demo_configuration(programmer->unit);
+    install_demo_onewire_bus(programmer->unit);
     return programmer;
 }
 

@@ -1,0 +1,94 @@
+// A simulated unit with a one-wire bus, and a module list wired to it with
+// hooks that record what the windows would be asked to do.
+#pragma once
+
+#include "modules/module_list.h"
+#include "modules/onewire.h"
+#include "sim/onewire_bus.h"
+#include "support/sim_link.h"
+#include "text/texts.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tq::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline OneWireId to_id(const sim::Id& id) { return id; }
+
+struct ModuleUnit : SimLink {
+    std::shared_ptr<sim::OneWireBus> bus;
+    ModulesState m;
+    int fw = 0;
+
+    std::vector<std::string> messages;
+    std::vector<int> changed_rows;
+    std::vector<int> closed_rows;
+    std::vector<std::string> aux_texts;
+    int refreshes = 0;
+    int radio_left = 0;
+
+    ModuleUnit()
+    {
+        sim::AlarmUnit& u = unit();
+        u.identity.major = 4;
+        u.identity.minor = 81;
+        fw = u.identity.firmware_version();
+        bus = sim::install_onewire_bus(u);
+        // A unit with nothing stored: empty identifiers, mode bytes 0.
+        std::memset(u.memory.data() + 612, 0xFF, 8);
+        std::memset(u.memory.data() + 1012, 0xFF, 32);
+        std::memset(u.memory.data() + 1052, 0xFF, 16);
+        open();
+
+        m.hooks.refresh = [this] {
+            const int r = load_module_list(m, link, fw);
+            if (r)
+                messages.push_back(text(r));
+            if (r && r != kTextNoDevices)
+                return false;
+            build_module_rows(m);
+            ++refreshes;
+            return true;
+        };
+        m.hooks.message = [this](const std::string& t) { messages.push_back(t); };
+        m.hooks.row_changed = [this](int row) { changed_rows.push_back(row); };
+        m.hooks.close_row_window = [this](int row) { closed_rows.push_back(row); };
+        m.hooks.show_aux_text = [this](const std::string& t) { aux_texts.push_back(t); };
+        m.radio.leave_radio_mode = [this] { ++radio_left; };
+    }
+
+    sim::AlarmUnit& unit() { return programmer.unit; }
+
+    // Opens the list as the window does; the message text row or 0.
+    int open_list()
+    {
+        const int r = load_module_list(m, link, fw);
+        if (r == 0 || r == kTextNoDevices)
+            build_module_rows(m);
+        return r;
+    }
+
+    void store(int address, const sim::Id& id) { sim::store_id(unit(), address, id); }
+    void mode(int address, std::uint8_t value) { unit().memory[std::size_t(address)] = value; }
+
+    Bytes written_at(int address) const
+    {
+        for (const auto& w : programmer.unit.writes)
+            if (w.address == address)
+                return w.bytes;
+        return {};
+    }
+    std::vector<int> write_addresses() const
+    {
+        std::vector<int> a;
+        for (const auto& w : programmer.unit.writes)
+            a.push_back(w.address);
+        return a;
+    }
+};
+
+} // namespace tq::test
