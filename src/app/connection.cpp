@@ -38,6 +38,10 @@ constexpr std::array<std::uint32_t, 20> kHardwareTypes = {
     kModel511 | 201,            // 19
 };
 
+// Payload bytes of the reply in the buffer. Replies too short for what a
+// step reads are passed over, so that nothing stale is taken for an answer.
+int payload_size(const LinkState& link) { return link.reply_length - 3; }
+
 void call(const std::function<void(const std::string&)>& f, const std::string& s)
 {
     if (f)
@@ -54,7 +58,7 @@ void read_serial_number(LinkState& link, const ConnectionUi& ui)
 {
     send_frame(link, cmd::kSerialNumber);
     for (int i = 0; i < kQueryPolls; ++i) {
-        if (poll_reply(link) == 0 || link.reply_code() != reply::kData)
+        if (poll_reply(link) == 0 || link.reply_code() != reply::kData || payload_size(link) < 4)
             continue;
         const std::uint8_t* p = link.payload();
         const std::uint32_t serial = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
@@ -132,7 +136,7 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
 {
     send_command(link, cmd::kHardwareType);
     for (int i = 0; i < kQueryPolls; ++i) {
-        if (poll_reply(link) == 0 || link.reply_code() != reply::kData)
+        if (poll_reply(link) == 0 || link.reply_code() != reply::kData || payload_size(link) < 2)
             continue;
         c.hardware_family = link.payload()[0];
         c.hardware_type = link.payload()[1];
@@ -140,12 +144,12 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
             return kHardwareRefused;
 
         const std::uint32_t entry = hardware_type_entry(c.hardware_type);
-        char label[64];
-        if (entry & 0xFFFF)
-            std::snprintf(label, sizeof label, "(%s)  ", text(int(entry & 0xFFFF)));
-        else
-            std::snprintf(label, sizeof label, "(%d)  ", c.hardware_type);
-
+        const std::string label = (entry & 0xFFFF)
+                                      ? "(" + std::string(text(int(entry & 0xFFFF))) + ")  "
+                                      : "(" + std::to_string(c.hardware_type) + ")  ";
+        // The label shows the type even when it is refused, so that the
+        // fitter can tell which hardware it is.
+        call(ui.set_hardware, label);
         if (entry & kModel512)
             c.unit_model = 512;
         else if (entry & kModel511)
@@ -154,7 +158,6 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
             c.unit_model = 512;
         else
             return kHardwareRefused;
-        call(ui.set_hardware, label);
         return kHardwareSupported;
     }
     return kHardwareNoAnswer;
@@ -163,7 +166,8 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
 int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
     const std::uint8_t* p = link.payload();
-    c.unit_model = p[0] | p[1] << 8;
+    const int reported_model = p[0] | p[1] << 8;
+    c.unit_model = reported_model;
     const int major = p[2];
     const int minor = p[3];
     c.firmware_version = major * 256 + minor;
@@ -177,8 +181,10 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
         accepted = false;
 
     if (!accepted) {
+        // The message names the firmware's own model: the hardware lookup
+        // may have replaced it with a model this program does serve.
         call(ui.unit_refused,
-             textf(14, c.unit_model, major, minor, c.hardware_family, c.hardware_type));
+             textf(14, reported_model, major, minor, c.hardware_family, c.hardware_type));
         return kRefused;
     }
     call(ui.set_status, model_string(c.unit_model, major, minor));
@@ -200,7 +206,7 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
         if (code == reply::kStatus && c.state == kWaitingForUnit && link.reply_length > 4 &&
             link.payload()[0] == 2 && link.payload()[1] == 1) {
             c.state = kAskingVersion;
-        } else if (code == reply::kVersion &&
+        } else if (code == reply::kVersion && payload_size(link) >= 4 &&
                    (c.state == kWaitingForUnit || c.state == kAskingVersion)) {
             if (identify_unit(link, c, ui) != kIdentifyLater)
                 return true;

@@ -1,7 +1,6 @@
 #include "app/menus_window.h"
 
 #include "app/main_window.h"
-#include "prefs/preferences.h"
 #include "prefs/themes.h"
 #include "text/language.h"
 #include "text/texts.h"
@@ -71,19 +70,11 @@ GtkWidget* build_themes_menu(const std::string& program_path)
     return item;
 }
 
-void toggle_update_check(AppState& a)
-{
-    a.prefs.check_updates = !a.prefs.check_updates;
-    save_preferences(a.prefs);
-    refresh_update_check_item(a, a.prefs.check_updates);
-}
-
 void add_shell_menus(AppState& a)
 {
     a.shell.extra_menus.push_back(build_language_menu());
     if (GtkWidget* themes = build_themes_menu(a.shell.program_path))
         a.shell.extra_menus.push_back(themes);
-    a.shell.tools.toggle_update_check = [] { toggle_update_check(app()); };
 }
 
 } // namespace tq

@@ -1,5 +1,5 @@
-// The shell's own menus: "Language", "Themes" and the update-check toggle
-// of the Tools menu, and the theme file the toolkit reads at its start.
+// The shell's own menus, "Language" and "Themes", and the theme file the
+// toolkit reads at its start.
 #pragma once
 
 #include "app/app_state.h"
@@ -22,11 +22,8 @@ GtkWidget* build_language_menu();
 // file and restarts the program.
 GtkWidget* build_themes_menu(const std::string& program_path);
 
-// Flips the update-check preference, stores it and relabels the menu item.
-void toggle_update_check(AppState& a);
-
-// Queues Language and Themes for the menu bar and hooks the toggle; call
-// before the main window is built.
+// Queues Language and Themes for the menu bar; call before the main window
+// is built.
 void add_shell_menus(AppState& a);
 
 } // namespace tq

@@ -1,11 +1,12 @@
 #include "link/can_analyzer.h"
 #include "link/serial.h"
-#include "support/sysfs_tree.h"
+#include "sim/can_analyzer_unit.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <sys/file.h>
+#include <unistd.h>
 #include <termios.h>
 
 namespace tq {
@@ -16,8 +17,8 @@ using testing::internal::GetCapturedStdout;
 
 TEST(Serial, RefusesBadArgumentsWithItsMessage)
 {
-    test::Pty pty;
-    ASSERT_FALSE(pty.slave_name.empty());
+    sim::Pty pty;
+    ASSERT_FALSE(pty.slave_name().empty());
     struct Case {
         int index;
         int baud;
@@ -37,7 +38,7 @@ TEST(Serial, RefusesBadArgumentsWithItsMessage)
         {1, 115200, "8N1", "unable to open comport\n"}, // no device behind index 1
     };
     SerialState s;
-    ASSERT_EQ(serial_port_for(s, pty.slave_name), 0);
+    ASSERT_EQ(serial_port_for(s, pty.slave_name()), 0);
     for (const Case& c : cases) {
         CaptureStdout();
         const int result = serial_open(s, c.index, c.baud, c.mode);
@@ -54,9 +55,9 @@ TEST(Serial, RefusesBadArgumentsWithItsMessage)
 
 TEST(Serial, OpensAPseudoTerminalRawAndExclusive)
 {
-    test::Pty pty;
+    sim::Pty pty;
     SerialState s;
-    const int index = serial_port_for(s, pty.slave_name);
+    const int index = serial_port_for(s, pty.slave_name());
     CaptureStdout();
     const int opened = serial_open(s, index, 115200, "8n1");
     EXPECT_EQ(GetCapturedStdout(), "");
@@ -74,7 +75,7 @@ TEST(Serial, OpensAPseudoTerminalRawAndExclusive)
     // Nobody else gets the port while it is open, not even this program
     // under another index.
     SerialState other;
-    const int second = serial_port_for(other, pty.slave_name);
+    const int second = serial_port_for(other, pty.slave_name());
     CaptureStdout();
     EXPECT_EQ(serial_open(other, second, 115200, "8N1"), 1);
     EXPECT_EQ(GetCapturedStdout(), "unable to open comport\n");
@@ -82,7 +83,7 @@ TEST(Serial, OpensAPseudoTerminalRawAndExclusive)
     // Reads never wait; bytes pass both ways untouched (no CR/LF mapping).
     char buffer[16];
     EXPECT_EQ(serial_read(s, index, buffer, sizeof buffer), 0);
-    ASSERT_EQ(write(pty.master, "a\r\nb\x03", 5), 5);
+    ASSERT_EQ(write(pty.master(), "a\r\nb\x03", 5), 5);
     usleep(20000);
     EXPECT_EQ(serial_read(s, index, buffer, sizeof buffer), 5);
     EXPECT_EQ(std::string(buffer, 5), "a\r\nb\x03");
@@ -104,9 +105,9 @@ TEST(Serial, OtherModesAndRates)
 {
     // A pseudo-terminal always reports 8 data bits without parity, so only
     // the stop bits and the rate show here.
-    test::Pty pty;
+    sim::Pty pty;
     SerialState s;
-    const int index = serial_port_for(s, pty.slave_name);
+    const int index = serial_port_for(s, pty.slave_name());
     struct Case {
         int baud;
         const char* mode;
@@ -139,9 +140,9 @@ TEST(Serial, OtherModesAndRates)
 
 TEST(Serial, AWriteNobodyTakesEndsWithinItsTimeOut)
 {
-    test::Pty pty;
+    sim::Pty pty;
     SerialState s;
-    const int index = serial_port_for(s, pty.slave_name);
+    const int index = serial_port_for(s, pty.slave_name());
     CaptureStdout();
     const int opened = serial_open(s, index, 115200, "8N1");
     GetCapturedStdout();
@@ -181,7 +182,7 @@ struct CanSearch {
         printed = GetCapturedStdout();
         return s.can_port_state;
     }
-    test::SysfsTree tree;
+    sim::SysfsTree tree;
     SerialState s;
     int driver_messages = 0;
     std::string printed;
@@ -190,11 +191,11 @@ struct CanSearch {
 TEST(CanAnalyzer, NoUnitLeavesEverythingAlone)
 {
     CanSearch c;
-    test::Pty other;
+    sim::Pty other;
     c.tree.add_platform_tty("ttyS0");
     c.tree.add_usb_device("1-1", "12aa", "f1c9", {}); // the HID programmer
     c.tree.add_usb_device("1-3", "0403", "6001", {"ttyUSB0"});
-    c.tree.point_dev("ttyUSB0", other.slave_name);
+    c.tree.point_dev("ttyUSB0", other.slave_name());
     EXPECT_EQ(c.run(), kCanPortNone);
     EXPECT_EQ(c.driver_messages, 0);
     EXPECT_EQ(c.printed, "");
@@ -209,11 +210,11 @@ TEST(CanAnalyzer, NoUnitLeavesEverythingAlone)
 TEST(CanAnalyzer, OpensTheUnitsPort)
 {
     CanSearch c;
-    test::Pty pty;
+    sim::Pty pty;
     c.tree.add_platform_tty("ttyS0");
     c.tree.add_usb_device("1-3", "0403", "6001", {"ttyUSB0"});
     c.tree.add_usb_device("1-2.4", "12AA", "4F58", {"ttyACM3"});
-    c.tree.point_dev("ttyACM3", pty.slave_name);
+    c.tree.point_dev("ttyACM3", pty.slave_name());
     EXPECT_EQ(c.run(), kCanPortOpen);
     EXPECT_EQ(c.s.paths[std::size_t(c.s.can_port_index)], c.tree.dev() + "/ttyACM3");
     EXPECT_EQ(serial_write(c.s, c.s.can_port_index, "zzz", 3), 3);
@@ -232,10 +233,10 @@ TEST(CanAnalyzer, OpensTheUnitsPort)
 TEST(CanAnalyzer, AUnitWithoutDriverGetsTheMessageOnce)
 {
     CanSearch c;
-    test::Pty pty;
+    sim::Pty pty;
     c.tree.add_usb_device("1-1", "12aa", "4f58", {});
     c.tree.add_usb_device("1-2", "12aa", "4f58", {"ttyACM0"});
-    c.tree.point_dev("ttyACM0", pty.slave_name);
+    c.tree.point_dev("ttyACM0", pty.slave_name());
     EXPECT_EQ(c.run(), kCanPortDriverMissing);
     EXPECT_EQ(c.driver_messages, 1);
     EXPECT_EQ(c.s.fds[0], -1) << "the search stops at the unit without a driver";
@@ -246,14 +247,14 @@ TEST(CanAnalyzer, AUnitWithoutDriverGetsTheMessageOnce)
 TEST(CanAnalyzer, APortThatWillNotOpenPassesToTheNextUnit)
 {
     CanSearch c;
-    test::Pty busy, free;
+    sim::Pty busy, free;
     c.tree.add_usb_device("1-1", "12aa", "4f58", {"ttyACM0"});
     c.tree.add_usb_device("1-2", "12aa", "4f58", {"ttyACM1"});
     c.tree.add_usb_device("1-4", "12aa", "4f58", {"ttyACM2"}); // its dev entry is missing
-    c.tree.point_dev("ttyACM0", busy.slave_name);
-    c.tree.point_dev("ttyACM1", free.slave_name);
+    c.tree.point_dev("ttyACM0", busy.slave_name());
+    c.tree.point_dev("ttyACM1", free.slave_name());
     SerialState holder;
-    const int held = serial_port_for(holder, busy.slave_name);
+    const int held = serial_port_for(holder, busy.slave_name());
     CaptureStdout();
     const int opened = serial_open(holder, held, 115200, "8N1");
     GetCapturedStdout();
