@@ -8,6 +8,7 @@
 #include "link/link.h"
 #include "modules/modules_state.h"
 #include "prefs/prefs_state.h"
+#include "radio/radio_state.h"
 #include "remote/relay_state.h"
 #include "sim/programmer.h"
 #include "update/update_state.h"
@@ -27,6 +28,7 @@ struct AppState {
     RelayState remote;
     UpdateState update;
     ModulesState modules;
+    RadioState radio;
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;
