@@ -2,6 +2,8 @@
 
 #include "app/connection_dialogs.h"
 #include "link/commands.h"
+#include "modules/aux_window.h"
+#include "modules/modules_window.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "text/texts.h"
@@ -210,6 +212,8 @@ void close_tool_windows(AppState& a)
     // with their test windows, event memory, diagnostics, AUX status, radio
     // monitor, radio module. Each subsystem adds its closer at its place.
     close_message_window();
+    close_modules_window();
+    close_aux_window();
 }
 
 void connect_connection_ui(AppState& a)

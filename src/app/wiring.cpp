@@ -1,6 +1,9 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
+#include "modules/aux_window.h"
+#include "modules/module_test_window.h"
+#include "modules/modules_window.h"
 #include "platform/paths.h"
 #include "prefs/preferences.h"
 #include "remote/relay.h"
@@ -72,7 +75,9 @@ void run_periodic_steps(AppState& a)
     // Order: signal monitor, radio monitor, diagnostics, event memory, radio
     // module, AUX status (each while its window is open); then, always, the
     // module test step.
-    (void)a;
+    if (a.modules.aux.window)
+        aux_status_poll_step(a);
+    module_test_poll_step(a);
 }
 
 std::string startup_update_check(AppState& a)
@@ -87,6 +92,7 @@ void wire_subsystems(AppState& a)
     a.connection_ui.periodic_steps = [] { run_periodic_steps(app()); };
     wire_update_check(a);
     wire_remote_access(a);
+    wire_module_windows(a);
 }
 
 } // namespace tq

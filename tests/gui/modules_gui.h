@@ -33,6 +33,9 @@ inline void pump_gtk(int rounds = 30)
 inline std::string save_screenshot(GtkWidget* window, const std::string& name)
 {
     pump_gtk();
+    gdk_window_process_all_updates();
+    gdk_flush();
+    pump_gtk();
     GdkWindow* w = window ? gtk_widget_get_window(window) : nullptr;
     if (!w)
         return "";
