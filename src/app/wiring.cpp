@@ -7,8 +7,10 @@
 #include "platform/paths.h"
 #include "prefs/preferences.h"
 #include "remote/relay.h"
+#include "remote/relay_devices.h"
 #include "remote/remote_window.h"
 #include "update/update_window.h"
+#include "widgets/kit.h"
 
 #include <cstdlib>
 
@@ -33,8 +35,9 @@ void wire_remote_access(AppState& a)
     static RemoteAccessContext context{a.remote, a.link, nullptr, {}, {}};
     a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
     // The devices the relay drives. Until their subsystems are wired here
-    // the CAN-analyzer port reads as closed, radio commands go unanswered
-    // and image chunks are refused.
+    // radio commands go unanswered and image chunks are refused.
+    connect_can_analyzer_port(a.remote.hooks, a.link.serial,
+                              [] { show_message(can_driver_message()); });
     a.shell.relay_active = [] { return app().remote.window != nullptr; };
     a.shell.relay_step = [] {
         AppState& s = app();

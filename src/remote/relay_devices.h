@@ -1,0 +1,15 @@
+// The relay's hooks onto the devices of the rest of the program.
+#pragma once
+
+#include "link/serial.h"
+#include "remote/relay_state.h"
+
+#include <functional>
+
+namespace tq {
+
+// The serial hooks on the CAN-analyzer port of s; driver_missing shows the
+// driver message when a search finds the unit without its driver.
+void connect_can_analyzer_port(RelayHooks& h, SerialState& s, std::function<void()> driver_missing);
+
+} // namespace tq
