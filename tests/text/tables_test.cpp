@@ -135,7 +135,8 @@ const Language& language(const char* code)
 // products, signals and the like stay as they are in every language.
 TEST(Tables, UntranslatedRowsStayWithinTheirLimits)
 {
-    const std::map<std::string, int> limit = {{"pl", 23}, {"de", 280}, {"ru", 284}, {"bg", 190}, {"cs", 91}};
+    const std::map<std::string, int> limit = {{"pl", 23},  {"de", 280}, {"ru", 284},
+                                              {"bg", 190}, {"cs", 91},  {"el", 49}};
     for (const auto& [code, most] : limit) {
         const TextTable& t = *language(code.c_str()).table;
         int english = 0;
