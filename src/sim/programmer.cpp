@@ -19,17 +19,24 @@ int hex_digit(char c)
 
 class SimDevice final : public HidDevice {
 public:
-    explicit SimDevice(Programmer& p) : p_(p) {}
+    explicit SimDevice(Programmer& p) : p_(p), generation_(p.generation()) {}
     std::string product_string() override { return p_.product_string(); }
-    int write(const std::uint8_t* data, std::size_t length) override { return p_.write(data, length); }
+    int write(const std::uint8_t* data, std::size_t length) override
+    {
+        return stale() ? -1 : p_.write(data, length);
+    }
     int read_timeout(std::uint8_t* data, std::size_t length, int timeout_ms) override
     {
-        return p_.read(data, length, timeout_ms);
+        return stale() ? -1 : p_.read(data, length, timeout_ms);
     }
     int set_nonblocking(bool) override { return 0; }
 
 private:
+    // The device this handle was opened on has left the bus.
+    bool stale() const { return generation_ != p_.generation(); }
+
     Programmer& p_;
+    int generation_;
 };
 
 } // namespace
@@ -87,6 +94,10 @@ int Programmer::write(const std::uint8_t* data, std::size_t length)
     if (faults.short_write >= 0) {
         result = faults.short_write;
         faults.short_write = -1;
+    }
+    if (variant_ == Variant::Bootloader && bootloader_reports) {
+        bootloader_reports(*this, std::span<const std::uint8_t>(data, length));
+        return result;
     }
 
     const std::uint8_t* r = data + 1;
@@ -230,9 +241,25 @@ int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
     return int(n);
 }
 
+void Programmer::reenumerate(Variant variant, int absent_ms)
+{
+    variant_ = variant;
+    ++generation_;
+    input_.clear();
+    assembling_.clear();
+    unit.clear_replies();
+    gone_for_good_ = absent_ms < 0;
+    back_at_ms_ = platform::now_ms() + std::max(absent_ms, 0);
+}
+
+bool Programmer::present() const
+{
+    return plugged && !gone_for_good_ && platform::now_ms() >= back_at_ms_;
+}
+
 std::unique_ptr<HidDevice> SimPort::open(std::uint16_t vendor, std::uint16_t product)
 {
-    if (!programmer_.plugged || vendor != 0x12AA || product != programmer_.product_id())
+    if (!programmer_.present() || vendor != 0x12AA || product != programmer_.product_id())
         return nullptr;
     ++opens;
     return std::make_unique<SimDevice>(programmer_);

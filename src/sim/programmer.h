@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,18 @@ public:
     // Raw input reports queued as they are (tests of odd programmer output).
     void queue_input_report(std::vector<std::uint8_t> report);
 
+    // While the variant is Bootloader and this is set, every output report
+    // (ID byte included) goes here instead of the frame assembler; answers
+    // are queued with queue_input_report. See sim/usb_bootloader.h.
+    std::function<void(Programmer&, std::span<const std::uint8_t>)> bootloader_reports;
+
+    // The device drops off the bus and comes back as `variant` after
+    // absent_ms on the clock (never, when negative). Handles opened before
+    // stop working, as a re-enumerated USB device's would.
+    void reenumerate(Variant variant, int absent_ms);
+    int generation() const { return generation_; }
+    bool present() const;
+
     // HidDevice side.
     int write(const std::uint8_t* data, std::size_t length);
     int read(std::uint8_t* data, std::size_t length, int timeout_ms);
@@ -76,6 +90,9 @@ private:
     std::string reply_text(const Frame& frame);
 
     Variant variant_;
+    int generation_ = 0;
+    bool gone_for_good_ = false;
+    std::int64_t back_at_ms_ = 0;
     std::string assembling_;
     std::deque<std::vector<std::uint8_t>> input_;
 };

@@ -1,0 +1,44 @@
+#include "firmware/firmware_file.h"
+
+#include "firmware/firmware_state.h"
+
+#include <cstring>
+
+namespace tq {
+
+const std::array<FirmwareTag, 1> kFirmwareTags = {{
+    {"TQ510F3 ", "TQ512", 5, {0xEF, 0xE0, 0xF2, 0x68, 0xEC, 0xBF, 0x6C, 0x48}},
+}};
+
+std::uint16_t crc16_arc(const std::uint8_t* data, std::size_t count, std::uint16_t crc)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+FileCheck check_firmware_file(std::span<const std::uint8_t> file, const FirmwareTag** tag)
+{
+    if (file.size() < kFirmwareMinFileSize)
+        return FileCheck::TooShort;
+    const FirmwareTag* found = nullptr;
+    for (const FirmwareTag& t : kFirmwareTags) {
+        if (std::memcmp(file.data(), t.tag, 8) == 0)
+            found = &t;
+    }
+    if (!found)
+        return FileCheck::UnknownTag;
+    // Over the image, then over the stored CRC itself: zero when they agree.
+    std::uint16_t crc = crc16_arc(file.data() + kFirmwareHeaderSize, file.size() - kFirmwareHeaderSize);
+    crc = crc16_arc(file.data() + 14, 2, crc);
+    if (crc != 0)
+        return FileCheck::BadCrc;
+    if (tag)
+        *tag = found;
+    return FileCheck::Good;
+}
+
+} // namespace tq

@@ -1,0 +1,207 @@
+#include "firmware/update.h"
+
+#include "firmware/bootloader.h"
+#include "firmware/firmware_file.h"
+#include "link/commands.h"
+#include "platform/clock.h"
+#include "text/texts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace tq {
+namespace {
+
+constexpr int kSettleBeforeSearchMs = 500;
+constexpr int kSearchPauseMs = 200;
+const char* const kTooLarge = "Firmware too large.";
+const char* const kBootloaderLine = "Firmware %s bootloader ver %d.%d";
+
+void call(const std::function<void()>& f)
+{
+    if (f)
+        f();
+}
+
+template <class T> void call(const std::function<void(T)>& f, T value)
+{
+    if (f)
+        f(value);
+}
+
+// Lets GUI events run for ms milliseconds.
+void let_gui_run(int ms)
+{
+    const std::int64_t end = platform::now_ms() + ms;
+    for (;;) {
+        platform::pump_events();
+        const std::int64_t left = end - platform::now_ms();
+        if (left <= 0)
+            return;
+        platform::sleep_ms(int(std::min<std::int64_t>(left, 10)));
+    }
+}
+
+enum class FileResult { Good, Cancelled, Unusable };
+
+std::optional<std::size_t> read_into(FirmwareState& fw, const FirmwareUi& ui, const std::string& path)
+{
+    if (ui.read_file)
+        return ui.read_file(path, fw.buffer.data(), fw.buffer.size());
+    const auto got = read_file_bounded(path, fw.buffer.data(), fw.buffer.size());
+    if (!got)
+        call<const std::string&>(ui.show_message, text(299));
+    return got;
+}
+
+// Chooses (or, in autoflash mode, takes) the file, reads it into the
+// buffer and checks it.
+FileResult load_file(FirmwareState& fw, const FirmwareUi& ui, int mode, const FirmwareTag*& tag)
+{
+    const bool autoflash = mode == kFirmwareAutoflash;
+    for (;;) {
+        std::string path = fw.autoflash_file;
+        if (!autoflash) {
+            std::optional<std::string> chosen = ui.choose_file ? ui.choose_file() : std::nullopt;
+            if (!chosen)
+                return FileResult::Cancelled;
+            path = std::move(*chosen);
+        }
+        const std::size_t got = read_into(fw, ui, path).value_or(0);
+        fw.image_size = int(got > kFirmwareHeaderSize ? got - kFirmwareHeaderSize : 0);
+        if (got == 0) {
+            if (autoflash)
+                return FileResult::Unusable;
+            continue;
+        }
+        const FileCheck check = check_firmware_file(std::span(fw.buffer.data(), got), &tag);
+        if (check == FileCheck::Good)
+            return FileResult::Good;
+        if (autoflash)
+            return FileResult::Unusable;
+        call<const std::string&>(ui.show_message, text(27));
+        if (check != FileCheck::TooShort)
+            return FileResult::Unusable;
+    }
+}
+
+// From the switch to the reset. Returns the message that ends the update;
+// the bootloader's handle is left in boot for the caller to close.
+std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, int mode,
+                           const FirmwareTag& tag, std::unique_ptr<HidDevice>& boot)
+{
+    if (mode != kFirmwareNoSwitch && link.open()) {
+        call<const std::string&>(ui.progress_text, text(200));
+        let_gui_run(10);
+        send_command(link, cmd::kEnterBootloader);
+    }
+
+    // The unit restarts and leaves the bus: its old handle is of no use.
+    device_close(link);
+    let_gui_run(kSettleBeforeSearchMs);
+    bool found = false;
+    for (int i = 0; i < kBootloaderSearches && !found; ++i) {
+        found = device_open(link) == kOpenBootloader;
+        if (!found) {
+            device_close(link); // a programmer that is still there is not ours now
+            let_gui_run(kSearchPauseMs);
+        }
+    }
+    if (!found)
+        return text(28);
+
+    // The link no longer sees the device; the bootloader is ours alone.
+    boot = std::move(link.device);
+    device_close(link);
+    boot->set_nonblocking(false);
+    const std::optional<BootloaderInfo> info = bootloader_query(*boot);
+    if (!info)
+        return text(28);
+
+    const std::size_t size = std::size_t(fw.image_size);
+    if (!image_fits(info->start, size))
+        return kTooLarge;
+    char line[128];
+    std::snprintf(line, sizeof line, kBootloaderLine, tag.display_name, info->major, info->minor);
+    call<const std::string&>(ui.progress_label, line);
+    if (info->device_type != tag.device_type)
+        return text(219);
+
+    call(ui.clear_identity);
+    call<const std::string&>(ui.progress_text, text(30));
+    let_gui_run(10);
+    if (erase_flash(*boot) != 0)
+        return text(28);
+
+    const auto progress = [&ui](int per_mille) {
+        call(ui.progress_fraction, per_mille / 1000.0);
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "%d%%", per_mille / 10);
+        call<const std::string&>(ui.progress_text, percent);
+        platform::pump_events();
+    };
+    if (program_image(*boot, fw.image(), size, info->start, progress) != 0)
+        return text(28);
+    call<const std::string&>(ui.progress_text, "100%");
+    call(ui.progress_fraction, 1.0);
+    let_gui_run(20);
+
+    if (finish_programming(*boot, tag.marker) != 0)
+        return text(28);
+    boot_send(*boot, boot_command(boot::kReset)); // the device is gone once it acts on it
+    return text(29);
+}
+
+} // namespace
+
+std::optional<std::size_t> read_file_bounded(const std::string& path, std::uint8_t* buffer,
+                                             std::size_t max)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return std::nullopt;
+    const std::size_t got = std::fread(buffer, 1, max, f);
+    std::fclose(f);
+    return got;
+}
+
+int update_firmware(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, int mode)
+{
+    if (fw.updating)
+        return 1;
+    if (mode != kFirmwareNoSwitch && !link.open())
+        return 1;
+    fw.updating = true;
+    struct Done {
+        FirmwareState& fw;
+        ~Done() { fw.updating = false; }
+    } done{fw};
+
+    const FirmwareTag* tag = nullptr;
+    switch (load_file(fw, ui, mode, tag)) {
+    case FileResult::Good:
+        break;
+    case FileResult::Cancelled:
+        return 1;
+    case FileResult::Unusable:
+        return mode == kFirmwareAutoflash ? 0 : 1;
+    }
+
+    call(ui.clear_status);
+    call(ui.close_tool_windows);
+    if (link.open()) {
+        drain_replies(link);
+        let_gui_run(10);
+    }
+    call(ui.open_progress);
+    std::unique_ptr<HidDevice> boot;
+    const std::string message = run_bootloader(link, fw, ui, mode, *tag, boot);
+    boot.reset();
+    call(ui.close_progress);
+    call<const std::string&>(ui.show_message, message);
+    call(ui.wait_for_message);
+    return 1;
+}
+
+} // namespace tq

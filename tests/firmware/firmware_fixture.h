@@ -1,0 +1,101 @@
+// Firmware files and a simulated unit with its bootloader, for the firmware
+// tests.
+#pragma once
+
+#include "firmware/firmware_file.h"
+#include "firmware/update.h"
+#include "sim/usb_bootloader.h"
+#include "support/sim_link.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tq::test {
+
+// A .bin file: tag, six spare bytes, CRC-16/ARC of the image, the image.
+inline std::vector<std::uint8_t> firmware_file(std::size_t image_size,
+                                               const char* tag = "TQ510F3 ", unsigned seed = 1)
+{
+    std::vector<std::uint8_t> file(16 + image_size, 0);
+    for (int i = 0; i < 8; ++i)
+        file[std::size_t(i)] = std::uint8_t(tag[i]);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (std::size_t i = 16; i < file.size(); ++i) {
+        x = x * 1103515245u + 12345u;
+        file[i] = std::uint8_t(x >> 16);
+    }
+    const std::uint16_t crc = crc16_arc(file.data() + 16, image_size);
+    file[14] = std::uint8_t(crc);
+    file[15] = std::uint8_t(crc >> 8);
+    return file;
+}
+
+// A folder of its own under the temporary folder, removed at the end.
+struct TempFolder {
+    TempFolder() { path = g_dir_make_tmp("tq-firmware-XXXXXX", nullptr); }
+    ~TempFolder()
+    {
+        for (const std::string& f : files)
+            std::remove(f.c_str());
+        g_rmdir(path.c_str());
+    }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
+        const std::string file = path + "/" + name;
+        g_file_set_contents(file.c_str(), reinterpret_cast<const char*>(bytes.data()),
+                            gssize(bytes.size()), nullptr);
+        files.push_back(file);
+        return file;
+    }
+    std::string path;
+    std::vector<std::string> files;
+};
+
+// What the update showed and did, in order.
+struct UiLog {
+    std::vector<std::string> events;      // "status", "tools", "open", "close", "wait"
+    std::vector<std::string> messages;
+    std::vector<std::string> bar_texts;
+    std::vector<std::string> labels;
+    std::vector<double> fractions;
+    std::vector<std::optional<std::string>> choices; // served to choose_file in turn
+    int chooser_opened = 0;
+    std::function<void(const std::string&)> on_bar_text;
+
+    FirmwareUi ui()
+    {
+        FirmwareUi u;
+        u.choose_file = [this]() -> std::optional<std::string> {
+            const std::size_t i = std::size_t(chooser_opened++);
+            return i < choices.size() ? choices[i] : std::nullopt;
+        };
+        u.show_message = [this](const std::string& m) { messages.push_back(m); };
+        u.wait_for_message = [this] { events.push_back("wait"); };
+        u.close_tool_windows = [this] { events.push_back("tools"); };
+        u.clear_status = [this] { events.push_back("status"); };
+        u.clear_identity = [this] { events.push_back("identity"); };
+        u.open_progress = [this] { events.push_back("open"); };
+        u.close_progress = [this] { events.push_back("close"); };
+        u.progress_label = [this](const std::string& t) { labels.push_back(t); };
+        u.progress_text = [this](const std::string& t) {
+            bar_texts.push_back(t);
+            if (on_bar_text)
+                on_bar_text(t);
+        };
+        u.progress_fraction = [this](double f) { fractions.push_back(f); };
+        return u;
+    }
+};
+
+// A unit behind the programmer, with its bootloader, on a virtual clock.
+struct SimUnit : SimLink {
+    SimUnit() : bootloader(sim::attach_bootloader(programmer)) {}
+    sim::UsbBootloader& bootloader;
+};
+
+} // namespace tq::test
