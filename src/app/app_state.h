@@ -5,6 +5,7 @@
 
 #include "app/connection.h"
 #include "app/shell.h"
+#include "firmware/firmware_state.h"
 #include "link/link.h"
 #include "modules/modules_state.h"
 #include "prefs/prefs_state.h"
@@ -29,6 +30,7 @@ struct AppState {
     UpdateState update;
     ModulesState modules;
     RadioState radio;
+    FirmwareState firmware;
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

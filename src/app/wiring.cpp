@@ -1,6 +1,9 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
+#include "firmware/autoflash_dialog.h"
+#include "firmware/bootloader.h"
+#include "firmware/firmware_update_dialog.h"
 #include "modules/aux_window.h"
 #include "modules/module_test_window.h"
 #include "modules/modules_window.h"
@@ -71,6 +74,52 @@ void wire_update_check(AppState& a)
     };
 }
 
+FirmwareShell& firmware_shell()
+{
+    static FirmwareShell shell = [] {
+        AppState& a = app();
+        FirmwareShell s;
+        s.link = &a.link;
+        s.firmware = &a.firmware;
+        s.main_window = &a.shell.main_window;
+        s.status_label = &a.shell.status_label;
+        s.hardware_label = &a.shell.hardware_label;
+        s.serial_label = &a.shell.serial_label;
+        s.mode_label = &a.shell.mode_label;
+        s.close_tool_windows = [] { close_tool_windows(app()); };
+        s.folder = [] { return app().prefs.firmware_folder; };
+        s.remember_folder = [](const std::string& folder) {
+            app().prefs.firmware_folder = folder;
+            save_preferences(app().prefs);
+        };
+        return s;
+    }();
+    return shell;
+}
+
+void wire_firmware(AppState& a)
+{
+    a.shell.tools.firmware_update = [] { run_firmware_update(firmware_shell(), kFirmwareSwitch); };
+    a.shell.tools.program_bootloader = [] {
+        run_firmware_update(firmware_shell(), kFirmwareNoSwitch);
+    };
+    a.shell.autoflash_armed = [] { return !app().firmware.autoflash_folder.empty(); };
+    a.shell.autoflash_step = [] {
+        autoflash_step(app().firmware, autoflash_env(firmware_shell()));
+    };
+    a.shell.key_handlers.emplace_back(autoflash_key_handler(), &firmware_shell());
+
+    // The relay fills the same image buffer and writes it block by block.
+    a.remote.hooks.firmware_image = [] {
+        FirmwareState& f = app().firmware;
+        return RelayImage{f.image(), kFirmwareImageCapacity, &f.image_size};
+    };
+    a.remote.hooks.write_firmware_block = [](HidDevice& device, std::size_t offset,
+                                             std::uint32_t start) {
+        return write_firmware_block(device, app().firmware, offset, start);
+    };
+}
+
 } // namespace
 
 void run_periodic_steps(AppState& a)
@@ -96,6 +145,7 @@ void wire_subsystems(AppState& a)
     wire_update_check(a);
     wire_remote_access(a);
     wire_module_windows(a);
+    wire_firmware(a);
 }
 
 } // namespace tq

@@ -1,0 +1,307 @@
+// The firmware update's windows under Xvfb: the progress window, the whole
+// update through its windows against the simulated unit, the file dialog
+// that keeps the link serviced, and switching autoflash on.
+#include "firmware/autoflash_dialog.h"
+#include "firmware/file_chooser_dialog.h"
+#include "firmware/firmware_progress_window.h"
+#include "firmware/firmware_update_dialog.h"
+#include "firmware/firmware_fixture.h"
+#include "platform/clock.h"
+#include "text/texts.h"
+#include "widgets/kit.h"
+
+#include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tq {
+namespace {
+
+void pump()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
+
+struct FirmwareGui : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+        create_fonts();
+        platform::set_event_pump(pump); // as the program does at start
+    }
+    static void TearDownTestSuite() { platform::set_event_pump(nullptr); }
+    void TearDown() override
+    {
+        close_message_window();
+        pump();
+    }
+};
+
+// The texts of every label under a widget, in order.
+void collect_labels(GtkWidget* w, std::vector<std::string>& out)
+{
+    if (GTK_IS_LABEL(w))
+        out.push_back(gtk_label_get_text(GTK_LABEL(w)));
+    if (GTK_IS_CONTAINER(w)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+        for (GList* c = children; c; c = c->next)
+            collect_labels(GTK_WIDGET(c->data), out);
+        g_list_free(children);
+    }
+}
+
+GtkWidget* find_toplevel(const char* title)
+{
+    GtkWidget* found = nullptr;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l; l = l->next) {
+        const char* t = gtk_window_get_title(GTK_WINDOW(l->data));
+        if (t && std::string(t) == title && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            found = GTK_WIDGET(l->data);
+    }
+    g_list_free(all);
+    return found;
+}
+
+// The user: runs f every few milliseconds of real time while the code under
+// test runs its event loops, until f returns false. (An idle source would
+// keep events pending for ever.)
+void act_as_user(std::function<bool()>* f)
+{
+    g_timeout_add(
+        5, [](gpointer data) -> gboolean { return (*static_cast<std::function<bool()>*>(data))(); },
+        f);
+}
+
+TEST_F(FirmwareGui, ProgressWindow)
+{
+    FirmwareState fw;
+    open_progress_window(fw, nullptr);
+    ASSERT_NE(fw.progress_window, nullptr);
+    set_progress_label(fw, "Firmware TQ512 bootloader ver 1.2");
+    set_progress_text(fw, "42%");
+    set_progress_fraction(fw, 0.42);
+    for (int i = 0; i < 50 && !gtk_widget_get_mapped(fw.progress_window); ++i) {
+        pump();
+        g_usleep(10'000);
+    }
+    pump();
+
+    GtkWindow* w = GTK_WINDOW(fw.progress_window);
+    EXPECT_STREQ(gtk_window_get_title(w), "Loading firmware... Please do not close this window!");
+    EXPECT_TRUE(gtk_window_get_modal(w));
+    EXPECT_FALSE(gtk_window_get_resizable(w));
+    EXPECT_FALSE(gtk_window_get_deletable(w));
+    for (GtkWidget* part : {fw.progress_label, fw.progress_bar}) {
+        int width = 0, height = 0;
+        gtk_widget_get_size_request(part, &width, &height);
+        EXPECT_EQ(width, 600);
+        EXPECT_EQ(height, 40);
+    }
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(fw.progress_label)), "Firmware TQ512 bootloader ver 1.2");
+    EXPECT_STREQ(gtk_progress_bar_get_text(GTK_PROGRESS_BAR(fw.progress_bar)), "42%");
+    EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(fw.progress_bar)), 0.42);
+
+    // The window manager's close button does nothing.
+    GdkEvent* del = gdk_event_new(GDK_DELETE);
+    del->any.window = GDK_WINDOW(g_object_ref(fw.progress_window->window));
+    gtk_main_do_event(del);
+    gdk_event_free(del);
+    pump();
+    ASSERT_NE(fw.progress_window, nullptr);
+
+    // A picture for a person to look at.
+    GdkWindow* gw = fw.progress_window->window;
+    int width = 0, height = 0;
+    gdk_drawable_get_size(gw, &width, &height);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_drawable(nullptr, gw, nullptr, 0, 0, 0, 0, width, height);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_GE(width, 600);
+    gdk_pixbuf_save(shot, TQ_BINARY_DIR "/firmware_progress_window.png", "png", nullptr, nullptr);
+    g_object_unref(shot);
+
+    close_progress_window(fw);
+    EXPECT_EQ(fw.progress_window, nullptr);
+    EXPECT_EQ(fw.progress_bar, nullptr);
+    pump();
+}
+
+TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
+{
+    test::SimUnit s;
+    test::TempFolder dir;
+    const std::string file = dir.write("new.bin", test::firmware_file(40'000));
+    ASSERT_EQ(s.open(), kOpenProgrammer);
+    FirmwareState fw;
+    GtkWidget* status = gtk_label_new("TQ512-0481");
+    GtkWidget* hardware = gtk_label_new("(NORDAVEL TQ512)  ");
+    GtkWidget* serial = gtk_label_new("Device serial number 220000004711");
+    g_object_ref_sink(status);
+    g_object_ref_sink(hardware);
+    g_object_ref_sink(serial);
+    int tool_windows_closed = 0;
+    FirmwareShell shell;
+    shell.link = &s.link;
+    shell.firmware = &fw;
+    shell.status_label = &status;
+    shell.hardware_label = &hardware;
+    shell.serial_label = &serial;
+    shell.close_tool_windows = [&] { ++tool_windows_closed; };
+    shell.choose_file = [&]() -> std::optional<std::string> { return file; };
+
+    // Watch the progress window each time the update lets events run, and
+    // close the message it ends with.
+    std::vector<std::string> bar_texts, message;
+    bool saw_progress_window = false;
+    platform::set_event_pump([&] {
+        pump();
+        if (fw.progress_window) {
+            saw_progress_window = true;
+            const char* t = gtk_progress_bar_get_text(GTK_PROGRESS_BAR(fw.progress_bar));
+            if (t && (bar_texts.empty() || bar_texts.back() != t))
+                bar_texts.push_back(t);
+        }
+    });
+    std::function<bool()> user = [&] {
+        if (GtkWidget* m = widget_state().message_window) {
+            collect_labels(m, message);
+            close_message_window();
+            return false;
+        }
+        return true;
+    };
+    act_as_user(&user);
+
+    EXPECT_EQ(run_firmware_update(shell, kFirmwareSwitch), 1);
+    platform::set_event_pump(pump);
+    EXPECT_TRUE(saw_progress_window);
+    EXPECT_EQ(fw.progress_window, nullptr);
+    EXPECT_NE(std::find(message.begin(), message.end(), "Successfully programmed device."),
+              message.end());
+    EXPECT_NE(std::find(bar_texts.begin(), bar_texts.end(), "Erasing flash memory..."), bar_texts.end());
+    EXPECT_NE(std::find(bar_texts.begin(), bar_texts.end(), "50%"), bar_texts.end());
+    ASSERT_FALSE(bar_texts.empty());
+    EXPECT_EQ(bar_texts.back(), "100%");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(status)), "");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(hardware)), "");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(serial)), "");
+    EXPECT_EQ(tool_windows_closed, 1);
+    EXPECT_TRUE(s.bootloader.marker_valid());
+    g_object_unref(status);
+    g_object_unref(hardware);
+    g_object_unref(serial);
+}
+
+TEST_F(FirmwareGui, FileDialogKeepsTheLinkServicedAndRemembersTheFolder)
+{
+    test::SimUnit s;
+    ASSERT_EQ(s.open(), kOpenProgrammer);
+    test::TempFolder dir;
+    const std::string file = dir.write("new.bin", test::firmware_file(10'000));
+    for (int i = 0; i < 3; ++i)
+        s.programmer.unit.send_text("tick");
+
+    int passes = 0;
+    std::function<bool()> user = [&] {
+        GtkWidget* d = find_toplevel("Select firmware file");
+        if (!d || ++passes < 5)
+            return true;
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), file.c_str());
+        pump();
+        gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
+        return false;
+    };
+    act_as_user(&user);
+
+    FileChooserRequest request;
+    request.title = text(26);
+    request.patterns = {"*.bin"};
+    request.folder = dir.path;
+    std::string remembered;
+    const auto chosen = choose_file_polling(s.link, request, [&](const std::string& f) { remembered = f; });
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, file);
+    EXPECT_EQ(remembered, dir.path);
+    EXPECT_EQ(s.console, "tick" "tick" "tick"); // what the unit said was taken in meanwhile
+    EXPECT_GT(s.programmer.polls_seen, 3);
+    EXPECT_EQ(find_toplevel("Select firmware file"), nullptr);
+}
+
+TEST_F(FirmwareGui, CancelledFileDialogReturnsNothing)
+{
+    test::SimUnit s;
+    std::function<bool()> user = [&] {
+        GtkWidget* d = find_toplevel("Select firmware file");
+        if (!d)
+            return true;
+        gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_CANCEL);
+        return false;
+    };
+    act_as_user(&user);
+    FileChooserRequest request;
+    request.title = text(26);
+    bool remembered = false;
+    EXPECT_FALSE(choose_file_polling(s.link, request, [&](const std::string&) { remembered = true; }));
+    EXPECT_FALSE(remembered);
+}
+
+TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
+{
+    platform::ScopedVirtualClock clock;
+    test::TempFolder dir;
+    dir.write("present.bin", test::firmware_file(10'000));
+    LinkState link;
+    FirmwareState fw;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* mode = gtk_label_new("");
+    gtk_container_add(GTK_CONTAINER(window), mode);
+    std::string remembered;
+    FirmwareShell shell;
+    shell.link = &link;
+    shell.firmware = &fw;
+    shell.main_window = &window;
+    shell.mode_label = &mode;
+    shell.remember_folder = [&](const std::string& f) { remembered = f; };
+    g_signal_connect(window, "key_press_event", G_CALLBACK(autoflash_key_handler()), &shell);
+    gtk_widget_show_all(window);
+
+    std::function<bool()> user = [&] {
+        GtkWidget* d = find_toplevel("Wybierz katalog");
+        if (!d)
+            return true;
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), dir.path.c_str());
+        pump();
+        gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
+        return false;
+    };
+    act_as_user(&user);
+
+    auto press = [&](guint key, guint state) {
+        GdkEvent* e = gdk_event_new(GDK_KEY_PRESS);
+        e->key.window = GDK_WINDOW(g_object_ref(window->window));
+        e->key.keyval = key;
+        e->key.state = state;
+        gboolean handled = FALSE;
+        g_signal_emit_by_name(window, "key_press_event", e, &handled);
+        gdk_event_free(e);
+        return handled;
+    };
+    EXPECT_FALSE(press(GDK_f, GDK_CONTROL_MASK)); // passed on
+    EXPECT_TRUE(fw.autoflash_folder.empty());
+    EXPECT_TRUE(press(GDK_F, GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SHIFT_MASK));
+    EXPECT_EQ(fw.autoflash_folder, dir.path);
+    EXPECT_EQ(remembered, dir.path);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "AUTOFLASH");
+    EXPECT_GT(fw.newest_file_time, 1); // the file already there is recorded, not written
+    EXPECT_EQ(fw.autoflash_file, dir.path + "/present.bin");
+    gtk_widget_destroy(window);
+    pump();
+}
+
+} // namespace
+} // namespace tq
