@@ -8,6 +8,7 @@
 #include "gui/modules_gui.h"
 #include "platform/clock.h"
 #include "prefs/themes.h"
+#include "sim/can_analyzer_unit.h"
 #include "sim/demo.h"
 #include "support/temp_folder.h"
 #include "text/texts.h"
@@ -266,6 +267,37 @@ TEST(MainWindow, MenusForLanguagesThemesAndTheUpdateCheck)
     EXPECT_EQ(names, *list_themes("/usr/share/themes/"));
     EXPECT_NE(std::find(names.begin(), names.end(), "Clearlooks"), names.end());
     gtk_widget_destroy(themes);
+}
+
+TEST(MainWindow, TheRelayReachesTheCanAnalyzerPort)
+{
+    MainWindow w({512, 4, 81, 6, 11, 1});
+    sim::CanAnalyzerUnit unit;
+    SerialState& serial = app().link.serial;
+    serial.sysfs_root = unit.sysfs_root();
+    serial.dev_root = unit.dev_root();
+    const RelayHooks& h = app().remote.hooks;
+    ASSERT_TRUE(h.find_can_port && h.can_write && h.can_read && h.release_can_port);
+    testing::internal::CaptureStdout();
+    h.find_can_port();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(h.can_port_state(), 1);
+    const std::uint8_t frame[] = {'t', '1', '2', '3'};
+    EXPECT_EQ(h.can_write(frame, sizeof frame), 4);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(h.can_read(buffer, sizeof buffer), 0);
+    h.release_can_port();
+    EXPECT_EQ(h.can_port_state(), 0);
+    EXPECT_EQ(h.can_write(frame, sizeof frame), -1);
+    unit.step();
+    EXPECT_EQ(unit.received, "t123");
+
+    sim::CanAnalyzerUnit without_driver(nullptr, false);
+    serial.sysfs_root = without_driver.sysfs_root();
+    h.find_can_port();
+    EXPECT_EQ(h.can_port_state(), 2);
+    ASSERT_NE(widget_state().message_window, nullptr);
+    close_message_window();
 }
 
 // Run in a process of its own (the toolkit reads its resource files once,
