@@ -606,6 +606,8 @@ bool remote_connect(RelayState& s, LinkState& link, const std::string& password,
     s.pending_command.clear();
     s.collector.clear();
     s.blocking_reads = false;
+    if (h.session_changed)
+        h.session_changed(true);
     if (h.show_connected)
         h.show_connected(true);
     return true;
@@ -623,6 +625,8 @@ void remote_disconnect(RelayState& s, LinkState& link, bool user)
         const std::uint8_t bye[] = {'@', '!'};
         s.channel->send(bye, sizeof bye);
         s.channel.reset();
+        if (s.hooks.session_changed)
+            s.hooks.session_changed(false);
     }
     s.activity_countdown = 0;
     s.escape_pending = false;

@@ -1,6 +1,9 @@
 #include "remote/relay_devices.h"
 
 #include "link/can_analyzer.h"
+#include "radio/bridge.h"
+
+#include <string_view>
 
 namespace tq {
 
@@ -18,6 +21,20 @@ void connect_can_analyzer_port(RelayHooks& h, SerialState& s, std::function<void
         return serial_write(s, s.can_port_index, data, int(count));
     };
     h.release_can_port = [&s] { release_can_analyzer_port(s); };
+}
+
+void connect_radio(RelayHooks& h, LinkState& link, RadioState& radio)
+{
+    h.radio_command = [&link, &radio](std::uint8_t code, const std::uint8_t* data,
+                                      std::size_t length, std::string& answer) {
+        return radio_command(link, radio, code, data, length, answer);
+    };
+    h.radio_command_ack_only = [&link, &radio](std::uint8_t code, const std::uint8_t* data,
+                                               std::size_t length) {
+        const std::string_view line(reinterpret_cast<const char*>(data), length);
+        return std::uint8_t(radio_command_ack_only(link, radio, code, line) ? 1 : 0);
+    };
+    h.session_changed = [&radio](bool connected) { radio.remote_access = connected; };
 }
 
 } // namespace tq

@@ -1,7 +1,9 @@
 // The relay's hooks onto the devices of the rest of the program.
 #pragma once
 
+#include "link/link.h"
 #include "link/serial.h"
+#include "radio/radio_state.h"
 #include "remote/relay_state.h"
 
 #include <functional>
@@ -11,5 +13,9 @@ namespace tq {
 // The serial hooks on the CAN-analyzer port of s; driver_missing shows the
 // driver message when a search finds the unit without its driver.
 void connect_can_analyzer_port(RelayHooks& h, SerialState& s, std::function<void()> driver_missing);
+
+// The radio hooks on the radio text commands through the unit; the radio
+// path counts as open while the relay is connected.
+void connect_radio(RelayHooks& h, LinkState& link, RadioState& radio);
 
 } // namespace tq

@@ -73,6 +73,9 @@ struct RelayHooks {
     std::function<int(HidDevice&, std::size_t offset, std::uint32_t start)> write_firmware_block;
     std::function<RelayImage()> firmware_image;
 
+    // A relay session began (true) or ended (false).
+    std::function<void(bool)> session_changed;
+
     // The window.
     std::function<void(const std::string&)> set_device_label;
     // Connected: connection label, "Disconnect" on red. Not connected:

@@ -80,6 +80,7 @@ struct FakeDevices {
     std::vector<std::string> labels;
     std::vector<std::string> messages;
     std::vector<bool> shown;        // show_connected calls
+    std::vector<bool> sessions;     // session_changed calls
     int automatic_attempts = 0;
     bool ticked = false;
     int unticked = 0;
@@ -134,6 +135,7 @@ inline void install_fakes(RelayHooks& h, FakeDevices& d)
     h.set_device_label = [&d](const std::string& t) { d.labels.push_back(t); };
     h.show_message = [&d](const std::string& t) { d.messages.push_back(t); };
     h.show_connected = [&d](bool on) { d.shown.push_back(on); };
+    h.session_changed = [&d](bool on) { d.sessions.push_back(on); };
     h.reconnect_ticked = [&d] { return d.ticked; };
     h.untick_reconnect = [&d] {
         d.ticked = false;

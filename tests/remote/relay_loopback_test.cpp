@@ -75,6 +75,7 @@ TEST(RelayLoopback, LogsInAndObeysCommandsSplitOverTheWire)
     });
     ASSERT_TRUE(t.connect());
     EXPECT_EQ(t.devices.shown, std::vector<bool>{true});
+    EXPECT_EQ(t.devices.sessions, std::vector<bool>{true});
     ASSERT_TRUE(t.drive());
 
     EXPECT_EQ(password, "secret\n");
@@ -237,6 +238,8 @@ TEST(RelayLoopback, ReconnectsAfterALostConnectionButNotAfterTheUser)
     EXPECT_EQ(bye, "@!");
     EXPECT_FALSE(third_came);
     EXPECT_EQ(t.relay.reconnect_countdown, kNoReconnect);
+    // Three sessions began and ended: the lost one, the new one, the user's end.
+    EXPECT_EQ(t.devices.sessions, (std::vector<bool>{true, false, true, false}));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
-// The relay and a CAN-analyzer unit found through a sysfs tree, its serial
-// port a pseudo-terminal.
+// The relay and the devices it drives besides the link: a CAN-analyzer unit
+// found through a sysfs tree (its serial port a pseudo-terminal) and the
+// simulated radio module behind the unit.
 #include "relay_fixture.h"
 
 #include "remote/relay_devices.h"
 #include "sim/can_analyzer_unit.h"
+#include "sim/radio_module_sim.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +82,31 @@ TEST(RelayCanPort, AUnitWithoutDriverIsReportedOnce)
     EXPECT_EQ(serial.can_port_state, kCanPortNone);
     EXPECT_EQ(rig.feed("@#"), "@$");
     EXPECT_EQ(driver_messages, 2);
+}
+
+TEST(RelayRadio, CommandsReachTheModuleWhileASessionRuns)
+{
+    test::RelayRig rig;
+    rig.sim.open();
+    sim::RadioModuleSim module(rig.sim.programmer.unit);
+    module.radio_mode = true; // the relay's own frames put the unit there
+    RadioState radio;
+    connect_radio(rig.relay.hooks, rig.sim.link, radio);
+
+    // No session: the radio path is closed and nothing is sent.
+    EXPECT_EQ(rig.feed("@B\x01\x00\x00"s), "@A\0"s);
+    EXPECT_TRUE(module.lines.empty());
+
+    rig.relay.hooks.session_changed(true);
+    EXPECT_TRUE(radio.remote_access);
+    EXPECT_EQ(rig.feed("@B\x01\x00\x00"s), "@A\x05" "1.5.6");
+    EXPECT_EQ(rig.feed("@b\x12\x02" "00"), "@a\x01");
+    ASSERT_EQ(module.lines.size(), 2u);
+    EXPECT_EQ(module.lines[1].substr(0, 4), "1200");
+
+    // The session ends with the connection.
+    remote_disconnect(rig.relay, rig.sim.link, true);
+    EXPECT_FALSE(radio.remote_access);
 }
 
 } // namespace
