@@ -6,6 +6,7 @@
 #include "app/menus_window.h"
 #include "app/wiring.h"
 #include "gui/modules_gui.h"
+#include "modules/modules_window.h"
 #include "platform/clock.h"
 #include "prefs/themes.h"
 #include "sim/can_analyzer_unit.h"
@@ -110,14 +111,18 @@ TEST(MainWindow, SearchesIdentifiesAndSearchesAgainAfterUnplug)
     EXPECT_EQ(height, 705);
     EXPECT_FALSE(test::save_screenshot(s.main_window, "main-connected").empty());
 
-    // A window that belongs to the connection is open when the programmer
+    // Windows that belong to the connection are open when the programmer
     // is pulled.
+    open_modules_window(false);
+    test::pump_gtk(5);
+    ASSERT_NE(app().modules.window, nullptr);
     show_message("Reset OK");
     ASSERT_NE(widget_state().message_window, nullptr);
     w.programmer->plugged = false;
     w.run(4);
     EXPECT_EQ(app().connection.state, kSearching);
     EXPECT_EQ(widget_state().message_window, nullptr);
+    EXPECT_EQ(app().modules.window, nullptr);
     EXPECT_EQ(label_text(s.status_label), "Searching for device...");
     EXPECT_EQ(label_text(s.hardware_label), "");
     EXPECT_EQ(label_text(s.serial_label), "");
