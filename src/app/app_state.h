@@ -6,6 +6,7 @@
 #include "app/connection.h"
 #include "app/shell.h"
 #include "firmware/firmware_state.h"
+#include "config/config_state.h"
 #include "link/link.h"
 #include "modules/modules_state.h"
 #include "prefs/prefs_state.h"
@@ -31,6 +32,7 @@ struct AppState {
     ModulesState modules;
     RadioState radio;
     FirmwareState firmware;
+    ConfigState config;
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

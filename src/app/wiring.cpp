@@ -1,6 +1,8 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
+#include "config/record.h"
+#include "config/settings_pages.h"
 #include "firmware/autoflash_dialog.h"
 #include "firmware/bootloader.h"
 #include "firmware/firmware_update_dialog.h"
@@ -121,6 +123,20 @@ void wire_firmware(AppState& a)
     };
 }
 
+// The settings pages come with an identified unit and go with it.
+void wire_configuration(AppState& a)
+{
+    a.connection_ui.unit_identified = [] {
+        AppState& s = app();
+        settings_unit_identified(s.config, s.link,
+                                 UnitKind{s.connection.unit_model, s.connection.firmware_version},
+                                 s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);
+    };
+    a.shell.remove_settings_pages = [] { destroy_settings_pages(app().config); };
+    a.config.hooks.open_additional_modules = [] { open_modules_window(false); };
+    a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
+}
+
 } // namespace
 
 void run_periodic_steps(AppState& a)
@@ -147,6 +163,7 @@ void wire_subsystems(AppState& a)
     wire_remote_access(a);
     wire_module_windows(a);
     wire_firmware(a);
+    wire_configuration(a);
 }
 
 } // namespace tq
