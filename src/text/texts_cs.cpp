@@ -307,7 +307,7 @@ const TextTable kTextsCzech = {{
     /* 299 */ "Chyba otevření souboru",
     /* 300 */ "Přídavné moduly",
     /* 301 */ "Aktivovat",
-    /* 302 */ "Smazat",
+    /* 302 */ "Smaž",
     /* 303 */ "Provozní režim:",
     /* 304 */ "Nastavit",
     /* 305 */ "Před nastavením ověřte, že ID modulu je již zapsáno v zařízení.",
