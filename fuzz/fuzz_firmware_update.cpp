@@ -1,0 +1,92 @@
+// A firmware file and a bootloader's answers, both from the input: the
+// first two bytes give the file's length, the file follows, and the rest is
+// served as the bootloader's 64-byte input reports. The update runs as from
+// the bootloader dialog, on a virtual clock.
+#include "firmware/firmware_file.h"
+#include "firmware/update.h"
+#include "platform/clock.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Stream {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
+class FuzzBootloader final : public tq::HidDevice {
+public:
+    explicit FuzzBootloader(Stream& s) : s_(s) {}
+    std::string product_string() override { return "USB Bootloader"; }
+    int write(const std::uint8_t*, std::size_t length) override { return int(length); }
+    int read_timeout(std::uint8_t* data, std::size_t length, int timeout_ms) override
+    {
+        if (s_.size == 0) {
+            tq::platform::sleep_ms(timeout_ms);
+            return 0;
+        }
+        // A short last report reads as short, as a device might deliver it.
+        const std::size_t n = std::min({length, s_.size, std::size_t(64)});
+        std::memcpy(data, s_.data, n);
+        s_.data += n;
+        s_.size -= n;
+        return int(n);
+    }
+    int set_nonblocking(bool) override { return 0; }
+
+private:
+    Stream& s_;
+};
+
+class FuzzPort final : public tq::HidPort {
+public:
+    explicit FuzzPort(Stream& s) : s_(s) {}
+    std::unique_ptr<tq::HidDevice> open(std::uint16_t, std::uint16_t product) override
+    {
+        if (product != tq::kProduct64)
+            return nullptr;
+        return std::make_unique<FuzzBootloader>(s_);
+    }
+
+private:
+    Stream& s_;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
+    const std::size_t file_size = std::min<std::size_t>(std::size_t(data[0]) << 8 | data[1], size - 2);
+    // Short files are padded with their own bytes up to the smallest size
+    // that is checked further (tag and CRC still decide).
+    const std::uint8_t* file = data + 2;
+    Stream replies{file + file_size, size - 2 - file_size};
+
+    tq::platform::VirtualClock clock;
+    tq::platform::set_clock(&clock);
+    FuzzPort port(replies);
+    tq::LinkState link;
+    link.port = &port;
+    tq::FirmwareState fw;
+    int chosen = 0;
+    tq::FirmwareUi ui;
+    ui.choose_file = [&chosen]() -> std::optional<std::string> {
+        return chosen++ == 0 ? std::optional<std::string>("fuzz.bin") : std::nullopt;
+    };
+    ui.read_file = [file, file_size](const std::string&, std::uint8_t* buffer,
+                                     std::size_t max) -> std::optional<std::size_t> {
+        std::size_t n = std::min(max, std::max(file_size, tq::kFirmwareMinFileSize));
+        for (std::size_t i = 0; i < n; ++i)
+            buffer[i] = file_size ? file[i % file_size] : 0;
+        return n;
+    };
+    tq::update_firmware(link, fw, ui, tq::kFirmwareNoSwitch);
+    tq::platform::set_clock(nullptr);
+    return 0;
+}
