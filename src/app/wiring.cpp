@@ -39,11 +39,11 @@ void wire_remote_access(AppState& a)
 {
     static RemoteAccessContext context{a.remote, a.link, nullptr, {}, {}};
     a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
-    // The devices the relay drives. Until bootloader programming is wired
-    // here image chunks are refused.
+    // The devices the relay drives besides the link.
     connect_can_analyzer_port(a.remote.hooks, a.link.serial,
                               [] { show_message(can_driver_message()); });
     connect_radio(a.remote.hooks, a.link, a.radio);
+    connect_firmware(a.remote.hooks, a.firmware);
     a.shell.relay_active = [] { return app().remote.window != nullptr; };
     a.shell.relay_step = [] {
         AppState& s = app();

@@ -328,8 +328,7 @@ void Relay::image_chunk(const std::vector<std::uint8_t>& work, std::size_t& i)
     const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
     const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
     std::uint16_t sum = kChunkRefused;
-    if (image.data && image.size && size <= relay_image_limit(image.capacity) &&
-        n <= relay_image_limit(image.capacity) - size) {
+    if (image.data && image.size && size <= image.capacity && n <= image.capacity - size) {
         std::uint32_t total = 0;
         for (std::uint8_t b : chunk)
             total += b;
@@ -344,7 +343,7 @@ void Relay::program_image(std::uint32_t start)
 {
     const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
     const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
-    if (size > relay_image_limit(image.capacity)) {
+    if (size > image.capacity) {
         lost = true;
         return;
     }
@@ -514,8 +513,6 @@ void Relay::handle_block(const std::uint8_t* data, std::size_t count)
 }
 
 } // namespace
-
-std::size_t relay_image_limit(std::size_t capacity) { return capacity / kBlock * kBlock; }
 
 std::unique_ptr<RelayChannel> tcp_relay_channel(std::unique_ptr<platform::TcpConnection> c)
 {

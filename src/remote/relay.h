@@ -59,8 +59,4 @@ void refresh_device_label(RelayState& s, LinkState& link);
 // The relay channel over a TCP connection.
 std::unique_ptr<RelayChannel> tcp_relay_channel(std::unique_ptr<platform::TcpConnection> c);
 
-// The most image bytes the relay may load: whole 56-byte blocks of the
-// image buffer, so that programming never reads past it.
-std::size_t relay_image_limit(std::size_t capacity);
-
 } // namespace tq

@@ -1,5 +1,6 @@
 #include "remote/relay_devices.h"
 
+#include "firmware/bootloader.h"
 #include "link/can_analyzer.h"
 #include "radio/bridge.h"
 
@@ -35,6 +36,17 @@ void connect_radio(RelayHooks& h, LinkState& link, RadioState& radio)
         return std::uint8_t(radio_command_ack_only(link, radio, code, line) ? 1 : 0);
     };
     h.session_changed = [&radio](bool connected) { radio.remote_access = connected; };
+}
+
+void connect_firmware(RelayHooks& h, FirmwareState& firmware)
+{
+    h.firmware_image = [&firmware] {
+        return RelayImage{firmware.image(), kFirmwareImageCapacity, &firmware.image_size};
+    };
+    h.write_firmware_block = [&firmware](HidDevice& device, std::size_t offset,
+                                         std::uint32_t start) {
+        return write_firmware_block(device, firmware, offset, start);
+    };
 }
 
 } // namespace tq

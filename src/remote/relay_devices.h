@@ -1,6 +1,7 @@
 // The relay's hooks onto the devices of the rest of the program.
 #pragma once
 
+#include "firmware/firmware_state.h"
 #include "link/link.h"
 #include "link/serial.h"
 #include "radio/radio_state.h"
@@ -17,5 +18,9 @@ void connect_can_analyzer_port(RelayHooks& h, SerialState& s, std::function<void
 // The radio hooks on the radio text commands through the unit; the radio
 // path counts as open while the relay is connected.
 void connect_radio(RelayHooks& h, LinkState& link, RadioState& radio);
+
+// The image hooks on the firmware buffer, and block programming through the
+// bootloader.
+void connect_firmware(RelayHooks& h, FirmwareState& firmware);
 
 } // namespace tq

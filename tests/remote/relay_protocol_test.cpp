@@ -210,8 +210,8 @@ TEST(RelayProtocol, ForwardedDataReportsItsTimeoutUntilTheNextForward)
 
 TEST(RelayProtocol, ImageChunksAreSummedAndAnOverflowIsRefused)
 {
-    // Room for two blocks of 56 bytes.
-    RelayRig rig(sim::Variant::Programmer64, 120);
+    // Room for 112 bytes.
+    RelayRig rig(sim::Variant::Programmer64, 112);
     std::string chunk(100, '\0');
     unsigned sum = 0;
     for (int i = 0; i < 100; ++i) {
@@ -223,8 +223,8 @@ TEST(RelayProtocol, ImageChunksAreSummedAndAnOverflowIsRefused)
     EXPECT_EQ(rig.devices.image_size, 100);
     EXPECT_EQ(std::string(rig.devices.image.begin(), rig.devices.image.begin() + 100), chunk);
 
-    // 100 more would pass the 112 the buffer takes in whole blocks: the
-    // chunk is consumed, nothing is appended, the answer cannot be a sum.
+    // 100 more would not fit: the chunk is consumed, nothing is appended,
+    // and the answer is one no sum can be.
     EXPECT_EQ(rig.feed("@E1\x00\x64"s + chunk + "@G"), "@E1\xFF\xFF" "@G\0"s);
     EXPECT_EQ(rig.devices.image_size, 100);
     EXPECT_EQ(rig.feed("@E1\x00\x0C"s + std::string(12, '\x01')), "@E1\x00\x0C"s);
