@@ -42,10 +42,6 @@ struct RadioState {
     std::string id_hex;            // 64-bit identifier, 16 upper-case hex digits
     int chipset = 0;               // chipset variant from the information block
 
-    // The radio receiver's one-wire identifier (configuration address 612),
-    // shared with the additional-modules window, which keeps it current.
-    std::array<std::uint8_t, 8> onewire_id{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-
     // Radio monitor.
     bool monitor_open = false;
     int monitor_mode = 0;          // 0 idle, 1 programming, 2 erasing
