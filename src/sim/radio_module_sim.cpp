@@ -575,19 +575,6 @@ void RadioModuleSim::ble_packet(const std::vector<std::uint8_t>& p)
 OneWireReceiverSim::OneWireReceiverSim(AlarmUnit& unit) : unit_(unit)
 {
     unit.on(0x82, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_poll(d); });
-    unit.on(0x80, [this](AlarmUnit& u, std::span<const std::uint8_t>) {
-        std::vector<std::uint8_t> list = {0, 0};
-        auto add = [&list](const std::array<std::uint8_t, 8>& ow) {
-            list.insert(list.end(), ow.begin(), ow.end());
-            list.insert(list.end(), {0, 0, 0, 0});
-            ++list[0];
-        };
-        if (present)
-            add(id);
-        for (const auto& other : other_devices)
-            add(other);
-        u.reply(0x01, std::move(list));
-    });
 }
 
 void OneWireReceiverSim::press_remote(int number)
@@ -634,9 +621,6 @@ void install_demo_radio(Programmer& programmer)
                        {4, 0, "Siren"}, {5, 0, "Sensor"}};
     module->heard = 0b00011;
     module->events.push_back({0x01, 0, 1, 0, 0x8000 | 400, 0, 62, true, 2, 1, 7});
-    // The radio module's one-wire identifier where the unit keeps it.
-    const std::uint8_t brevan[8] = {0xA1, 0x52, 0x10, 0x07, 0x00, 0x00, 0x00, 0x3C};
-    std::copy(brevan, brevan + 8, programmer.unit.memory.begin() + 612);
 }
 
 } // namespace tq::sim

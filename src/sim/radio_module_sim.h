@@ -131,15 +131,14 @@ private:
     std::vector<std::uint8_t> slip_first_;
 };
 
-// The one-wire radio receiver of older units, heard through 0x82 and listed
-// by 0x80.
+// The one-wire radio receiver of older units, heard through 0x82. It sits on
+// the unit's one-wire bus (onewire_bus.h), which lists it.
 class OneWireReceiverSim {
 public:
     explicit OneWireReceiverSim(AlarmUnit& unit);
 
     std::array<std::uint8_t, 8> id = {0xA0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x00};
     bool present = true;
-    std::vector<std::array<std::uint8_t, 8>> other_devices;
     std::vector<std::vector<std::uint8_t>> packets;  // 0x82 packets as received
     std::vector<int> taught;                         // remote numbers taught
     bool erased = false;
