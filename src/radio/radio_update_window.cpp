@@ -1,0 +1,171 @@
+#include "radio/radio_update_window.h"
+
+#include "app/app_state.h"
+#include "platform/clock.h"
+#include "radio/bridge.h"
+#include "radio/radio_update.h"
+#include "text/texts.h"
+#include "widgets/kit.h"
+
+#include <glib/gstdio.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace tq {
+namespace {
+
+constexpr std::int64_t kWirelessLimitMs = 300000;
+constexpr int kKeepAlivePasses = 64;
+
+GtkWidget* progress_bar = nullptr;
+
+gboolean refuse_close(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
+void pump_twice()
+{
+    for (int i = 0; i < 2; ++i) {
+        while (gtk_events_pending())
+            gtk_main_iteration();
+        platform::sleep_ms(10);
+    }
+}
+
+void open_progress_window()
+{
+    AppState& a = app();
+    GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    a.radio.progress_window = w;
+    gtk_window_set_title(GTK_WINDOW(w), text(211));
+    gtk_container_set_border_width(GTK_CONTAINER(w), 4);
+    gtk_window_set_type_hint(GTK_WINDOW(w), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_modal(GTK_WINDOW(w), TRUE);
+    gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER);
+    gtk_window_set_resizable(GTK_WINDOW(w), FALSE);
+    if (a.shell.main_window)
+        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(a.shell.main_window));
+    g_signal_connect(w, "delete-event", G_CALLBACK(refuse_close), nullptr);
+    progress_bar = gtk_progress_bar_new();
+    gtk_widget_set_size_request(progress_bar, 600, 40);
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(progress_bar), 0.0);
+    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(progress_bar), text(200));
+    gtk_container_add(GTK_CONTAINER(w), progress_bar);
+    gtk_widget_show_all(w);
+    pump_twice();
+}
+
+void close_progress_window()
+{
+    GtkWidget* w = app().radio.progress_window;
+    app().radio.progress_window = nullptr;
+    progress_bar = nullptr;
+    if (w)
+        gtk_widget_destroy(w);
+}
+
+void show_progress(const std::string& t, double fraction)
+{
+    if (!progress_bar)
+        return;
+    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(progress_bar), t.c_str());
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(progress_bar), std::clamp(fraction, 0.0, 1.0));
+}
+
+// At most kRadioFileLimit bytes of the file; empty when it cannot be read
+// (the message has then been shown).
+std::vector<std::uint8_t> read_firmware_file(const std::string& path)
+{
+    std::vector<std::uint8_t> data;
+    FILE* f = g_fopen(path.c_str(), "rb");
+    if (!f) {
+        show_message(text(299));
+        return data;
+    }
+    data.resize(kRadioFileLimit);
+    const std::size_t n = std::fread(data.data(), 1, data.size(), f);
+    std::fclose(f);
+    data.resize(n);
+    return data;
+}
+
+} // namespace
+
+GtkWidget* radio_progress_window() { return app().radio.progress_window; }
+GtkWidget* radio_progress_bar() { return progress_bar; }
+
+void update_radio_firmware_from_file()
+{
+    AppState& a = app();
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(
+        text(26), a.shell.main_window ? GTK_WINDOW(a.shell.main_window) : nullptr,
+        GTK_FILE_CHOOSER_ACTION_OPEN, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN,
+        GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_add_pattern(filter, "*.ble");
+    gtk_file_filter_add_pattern(filter, "*.zip");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
+    std::string path;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+            path = name;
+            g_free(name);
+        }
+    }
+    gtk_widget_destroy(chooser);
+    if (!path.empty())
+        update_radio_firmware_with(path);
+}
+
+void update_radio_firmware_with(const std::string& path)
+{
+    AppState& a = app();
+    if (a.radio.progress_window)
+        return;
+    const auto kind = radio_file_kind(path);
+    if (!kind) {
+        show_message(text(27));
+        return;
+    }
+    const std::vector<std::uint8_t> file = read_firmware_file(path);
+    if (file.empty())
+        return;
+    if (!radio_file_valid(*kind, file)) {
+        show_message(text(27));
+        return;
+    }
+    open_progress_window();
+    const std::string result = run_radio_file_update(a.link, a.radio, *kind, file, show_progress);
+    close_progress_window();
+    show_message(result);
+}
+
+void update_radio_firmware_wireless()
+{
+    AppState& a = app();
+    enter_radio_mode(a.link);
+    if (switch_radio_boot_mode(a.link, a.radio, 1) != 0) {
+        show_message(text(256));
+    } else if (a.radio.chipset == 0) {
+        show_message(text(388));
+    } else {
+        show_message(text(389));
+        GtkWidget* message = widget_state().message_window;
+        const std::int64_t start = platform::now_ms();
+        for (long pass = 0; message && widget_state().message_window == message; ++pass) {
+            if (platform::now_ms() - start >= kWirelessLimitMs) {
+                close_message_window();
+                break;
+            }
+            if (pass % kKeepAlivePasses == 0)
+                enter_radio_mode(a.link); // keeps the unit in radio mode; busy does not matter
+            while (gtk_events_pending())
+                gtk_main_iteration();
+            platform::sleep_ms(20);
+        }
+    }
+    leave_radio_mode(a.link);
+}
+
+} // namespace tq
