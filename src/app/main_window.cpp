@@ -6,6 +6,8 @@
 #include "modules/modules_window.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "radio/radio_monitor_window.h"
+#include "radio/radio_window.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
@@ -51,6 +53,7 @@ void on_device_reset_item(GtkWidget*, gpointer)
 gboolean on_main_window_delete(GtkWidget*, GdkEvent*, gpointer)
 {
     AppState& a = app();
+    close_radio_window();
     close_tool_windows(a);
     device_close(a.link);
     std::exit(0);
@@ -214,6 +217,8 @@ void close_tool_windows(AppState& a)
     close_message_window();
     close_modules_window();
     close_aux_window();
+    close_radio_monitor();
+    close_radio_window();
 }
 
 void connect_connection_ui(AppState& a)

@@ -11,6 +11,10 @@
 #include "modules/modules_window.h"
 #include "platform/paths.h"
 #include "prefs/preferences.h"
+#include "radio/bridge.h"
+#include "radio/radio_monitor_window.h"
+#include "radio/radio_update_window.h"
+#include "radio/radio_window.h"
 #include "remote/relay.h"
 #include "remote/relay_devices.h"
 #include "remote/remote_window.h"
@@ -137,6 +141,24 @@ void wire_configuration(AppState& a)
     a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
 }
 
+void wire_radio(AppState& a)
+{
+    a.shell.tools.radio_firmware_update = update_radio_firmware_from_file;
+    a.shell.tools.radio_wireless_update = update_radio_firmware_wireless;
+    a.config.hooks.open_radio_monitor = [] { open_radio_monitor(true); };
+
+    RadioHooks& m = a.modules.radio;
+    m.open_radio_window = open_radio_window;
+    m.open_radio_monitor = [] { open_radio_monitor(false); };
+    m.close_radio_window = close_radio_window;
+    m.close_radio_monitor = close_radio_monitor;
+    m.leave_radio_mode = [] { leave_radio_mode(app().link); };
+    m.radio_window_open = [] {
+        const RadioState& r = app().radio;
+        return r.window_open || r.monitor_open || r.opening;
+    };
+}
+
 } // namespace
 
 void run_periodic_steps(AppState& a)
@@ -144,6 +166,10 @@ void run_periodic_steps(AppState& a)
     // Order: signal monitor, radio monitor, diagnostics, event memory, radio
     // module, AUX status (each while its window is open); then, always, the
     // module test step.
+    if (a.radio.monitor_open)
+        radio_monitor_poll_step();
+    if (a.radio.window_open)
+        radio_poll_step();
     if (a.modules.aux.window)
         aux_status_poll_step(a);
     module_test_poll_step(a);
@@ -164,6 +190,7 @@ void wire_subsystems(AppState& a)
     wire_module_windows(a);
     wire_firmware(a);
     wire_configuration(a);
+    wire_radio(a);
 }
 
 } // namespace tq

@@ -2,6 +2,7 @@
 
 #include "sim/demo_config.h"
 #include "sim/onewire_bus.h"
+#include "sim/radio_module_sim.h"
 #include "sim/usb_bootloader.h"
 
 namespace tq::sim {
@@ -18,6 +19,7 @@ std::unique_ptr<Programmer> make_demo_programmer()
     id.serial = 4711;
     fill_demo_configuration(programmer->unit);
     install_demo_onewire_bus(programmer->unit);
+    install_demo_radio(*programmer);
     attach_bootloader(*programmer); // "Firmware update" restarts it into its bootloader
     return programmer;
 }
