@@ -133,7 +133,6 @@ void WindowView::build_window(const std::string& id_hex)
     GtkWidget* id = new_label(id_hex.c_str());
     if (widget_state().fonts.bold)
         gtk_widget_modify_font(id, widget_state().fonts.bold);
-    gtk_label_set_selectable(GTK_LABEL(id), TRUE);
     pack(id_line, id);
     pack(box, id_line);
 
