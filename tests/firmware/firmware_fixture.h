@@ -37,7 +37,12 @@ inline std::vector<std::uint8_t> firmware_file(std::size_t image_size,
 
 // A folder of its own under the temporary folder, removed at the end.
 struct TempFolder {
-    TempFolder() { path = g_dir_make_tmp("tq-firmware-XXXXXX", nullptr); }
+    TempFolder()
+    {
+        gchar* made = g_dir_make_tmp("tq-firmware-XXXXXX", nullptr);
+        path = made ? made : "";
+        g_free(made);
+    }
     ~TempFolder()
     {
         for (const std::string& f : files)
