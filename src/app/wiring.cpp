@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
+#include "config/cfg_file_dialog.h"
 #include "config/record.h"
 #include "config/settings_pages.h"
 #include "firmware/autoflash_dialog.h"
@@ -127,7 +128,9 @@ void wire_firmware(AppState& a)
     };
 }
 
-// The settings pages come with an identified unit and go with it.
+// The settings pages come with an identified unit and go with it; the
+// Tools menu saves and loads them as .cfg files, whose folder the
+// preferences keep.
 void wire_configuration(AppState& a)
 {
     a.connection_ui.unit_identified = [] {
@@ -139,6 +142,14 @@ void wire_configuration(AppState& a)
     a.shell.remove_settings_pages = [] { destroy_settings_pages(app().config); };
     a.config.hooks.open_additional_modules = [] { open_modules_window(false); };
     a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
+    a.shell.tools.load_configuration_file = [] { run_load_configuration_file(app().config); };
+    a.shell.tools.save_configuration_file = [] { run_save_configuration_file(app().config); };
+    a.config.hooks.config_folder = [] { return app().prefs.config_folder; };
+    a.config.hooks.remember_config_folder = [](const std::string& folder) {
+        AppState& s = app();
+        s.prefs.config_folder = folder;
+        save_preferences(s.prefs);
+    };
 }
 
 void wire_radio(AppState& a)
