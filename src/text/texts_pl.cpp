@@ -187,7 +187,7 @@ const TextTable kTextsPolish = {{
     /* 179 */ "ACC",
     /* 180 */ "Brak modułu radiowego",
     /* 181 */ "Skonfigurowano nowy moduł radiowy.\nID onewire: %02X%02X%02X%02X%02X%02X%02X%02X",
-    /* 182 */ "Monitor radiowy",
+    /* 182 */ "Monitor radia",
     /* 183 */ "Programuj piloty",
     /* 184 */ "Kasuj piloty",
     /* 185 */ "Pilot nr %d",
