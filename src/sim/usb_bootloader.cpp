@@ -80,6 +80,8 @@ void UsbBootloader::report(Programmer& programmer, std::span<const std::uint8_t>
         ++erases;
         std::fill(flash.begin(), flash.end(), std::uint8_t(0xFF));
         platform::sleep_ms(erase_ms);
+        if (faults.hangs_in_erase)
+            faults.silent = true;
         break;
     case 0x05: { // program: address, count, data right-aligned to the report's end
         const std::uint32_t address = le32(r + 1);

@@ -24,6 +24,8 @@ struct BootloaderFaults {
     bool ignores_switch = false;
     // Queries go unanswered (a bootloader that hangs).
     bool silent = false;
+    // The erase never finishes: no query is answered after it.
+    bool hangs_in_erase = false;
 };
 
 class UsbBootloader {

@@ -243,6 +243,8 @@ TEST_F(Update, EveryFailureEndsWithItsMessageAndAnEmptyLink)
          [](auto& u, auto&) { u.bootloader.faults.ignores_switch = true; }, 10'000, "Write error!", false},
         {"bootloader does not answer",
          [](auto& u, auto&) { u.bootloader.faults.silent = true; }, 10'000, "Write error!", false},
+        {"erase never finishes",
+         [](auto& u, auto&) { u.bootloader.faults.hangs_in_erase = true; }, 10'000, "Write error!", true},
         {"block reads back wrong",
          [](auto& u, auto&) { u.bootloader.faults.corrupt_block_at = Bl::kStart + 56 * 10; }, 10'000,
          "Write error!", true},
