@@ -19,6 +19,9 @@ struct UpdateState {
     // preferences file). Unset: on, and nothing is stored.
     std::function<bool()> preference;
     std::function<void(bool)> store_preference;
+    // Hands the downloaded installer to the desktop; false when nothing
+    // could open it. Unset: the desktop's default handler for the file.
+    std::function<bool(const std::string&)> open_installer;
     // Ends the program once the installer has been handed over.
     std::function<void()> quit;
 

@@ -91,7 +91,9 @@ UpdateOutcome check_for_update(UpdateState& s)
     }
     // The installer came over plain HTTP: it is not run directly but handed
     // to whatever the desktop opens such files with, which asks the user.
-    if (!open_with_default_handler(out.installer)) {
+    const bool opened = s.open_installer ? s.open_installer(out.installer)
+                                         : open_with_default_handler(out.installer);
+    if (!opened) {
         out.result = UpdateResult::failed;
         out.text = text(232);
         return out;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <fstream>
@@ -181,6 +182,10 @@ TEST(UpdateCheck, DownloadsTheNewerInstaller)
     EXPECT_EQ(rig.requests[1], "GET http://" + rig.server.host() +
                                    "/programator/TQ512_TQ511_setup_3.64.0.exe HTTP/1.0\r\n\r\n");
     EXPECT_EQ(read_file(rig.installer()), body);
+    // Saved as data, never made executable.
+    struct stat st {};
+    ASSERT_EQ(stat(rig.installer().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0111, 0u);
 
     // The download's own progress: from 0 up to 1, never backwards after
     // the first block.

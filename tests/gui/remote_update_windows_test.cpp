@@ -1,0 +1,218 @@
+// The remote-access window and the update check's progress window as a
+// fitter sees them, with a relay and an update server on 127.0.0.1.
+#include "gui/modules_gui.h"
+#include "platform/clock.h"
+#include "remote/relay.h"
+#include "remote/remote_window.h"
+#include "support/loopback.h"
+#include "support/sim_link.h"
+#include "support/temp_folder.h"
+#include "update/update_window.h"
+#include "widgets/kit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tq {
+namespace {
+
+std::string label_text(GtkWidget* w) { return gtk_label_get_text(GTK_LABEL(w)); }
+std::string button_text(GtkWidget* w) { return gtk_button_get_label(GTK_BUTTON(w)); }
+
+struct RemoteWindowRig {
+    RemoteWindowRig()
+    {
+        test::ensure_gtk();
+        create_fonts();
+        main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_widget_show(main_window);
+        sim.open();
+        relay.host = server.host();
+    }
+    ~RemoteWindowRig()
+    {
+        close_remote_access_window(context);
+        gtk_widget_destroy(main_window);
+        close_message_window();
+        server.join();
+    }
+
+    test::LoopbackServer server;
+    test::SimLink sim;
+    RelayState relay;
+    GtkWidget* main_window = nullptr;
+    int tool_windows_closed = 0;
+    int console_cleared = 0;
+    RemoteAccessContext context{relay, sim.link, nullptr, [this] { ++tool_windows_closed; },
+                                [this] { ++console_cleared; }};
+};
+
+TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
+{
+    RemoteWindowRig r;
+    r.context.main_window = r.main_window;
+    open_remote_access_window(r.context);
+    ASSERT_NE(r.relay.window, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(r.relay.window)), "Remote access");
+    EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(r.relay.window)));
+    EXPECT_FALSE(gtk_widget_get_visible(r.main_window));
+    EXPECT_FALSE(r.sim.link.open());
+    EXPECT_TRUE(r.sim.link.return_text_frames);
+    EXPECT_EQ(r.tool_windows_closed, 1);
+    EXPECT_EQ(r.console_cleared, 1);
+    EXPECT_EQ(button_text(r.relay.toggle), "Connect");
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.reconnect_check)));
+    // A second open changes nothing.
+    open_remote_access_window(r.context);
+    EXPECT_EQ(r.tool_windows_closed, 1);
+
+    std::string password, bye;
+    r.server.run([&](test::LoopbackServer& srv) {
+        auto c = srv.accept();
+        password = c.read_line();
+        c.send("OK");
+        c.send("@H");
+        c.read_exactly(2);
+        c.wait_closed(5000, &bye);
+    });
+    gtk_entry_set_text(GTK_ENTRY(r.relay.password_entry), "secret");
+    gtk_button_clicked(GTK_BUTTON(r.relay.toggle));
+    EXPECT_EQ(button_text(r.relay.toggle), "Disconnect");
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
+    EXPECT_EQ(label_text(r.relay.connection_label), "Connected to Arvenco server.");
+    for (int i = 0; i < 100 && !r.sim.link.open(); ++i)
+        remote_relay_step(r.relay, r.sim.link);
+    EXPECT_EQ(label_text(r.relay.device_label), "Remote access active: M.");
+    test::save_screenshot(r.relay.window, "remote_access_connected");
+
+    // The user's disconnect: the relay hears "@!", the window resets.
+    gtk_button_clicked(GTK_BUTTON(r.relay.toggle));
+    r.server.join();
+    EXPECT_EQ(password, "secret\n");
+    EXPECT_EQ(bye, "@!");
+    EXPECT_EQ(button_text(r.relay.toggle), "Connect");
+    EXPECT_EQ(label_text(r.relay.connection_label), "");
+    EXPECT_EQ(label_text(r.relay.device_label), "");
+    EXPECT_EQ(r.relay.reconnect_countdown, kNoReconnect);
+
+    close_remote_access_window(r.context);
+    EXPECT_EQ(r.relay.window, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(r.main_window));
+    EXPECT_FALSE(r.sim.link.return_text_frames);
+}
+
+TEST(RemoteWindow, AFailedAttemptShowsWhyAndTurnsTheToggleBack)
+{
+    RemoteWindowRig r;
+    r.relay.host = "127.0.0.1:" + std::to_string(test::closed_port());
+    open_remote_access_window(r.context);
+    gtk_button_clicked(GTK_BUTTON(r.relay.toggle));
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
+    EXPECT_EQ(button_text(r.relay.toggle), "Connect");
+    ASSERT_NE(widget_state().message_window, nullptr);
+    EXPECT_EQ(r.relay.reconnect_countdown, kReconnectSteps);
+
+    // With the box ticked the countdown turns the toggle on by itself; that
+    // attempt fails silently and starts the countdown again.
+    close_message_window();
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.relay.reconnect_check), TRUE);
+    platform::ScopedVirtualClock clock;
+    for (int i = 0; i < 301; ++i)
+        remote_relay_step(r.relay, r.sim.link);
+    EXPECT_EQ(widget_state().message_window, nullptr);
+    EXPECT_EQ(r.relay.reconnect_countdown, kReconnectSteps);
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
+}
+
+std::string http_answer(const std::string& body)
+{
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Answers the question the check asks, once the dialog is up.
+gboolean answer_question(gpointer yes)
+{
+    GList* windows = gtk_window_list_toplevels();
+    bool answered = false;
+    for (GList* l = windows; l; l = l->next) {
+        if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) {
+            gtk_dialog_response(GTK_DIALOG(l->data),
+                                yes ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT);
+            answered = true;
+        }
+    }
+    g_list_free(windows);
+    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
+{
+    test::ensure_gtk();
+    create_fonts();
+    test::TempFolder folder;
+    test::LoopbackServer server;
+    const std::string installer(200000, 'I');
+    server.run([&](test::LoopbackServer& srv) {
+        const std::string answers[] = {http_answer("VERSION 3.64.2"), http_answer(installer)};
+        for (const std::string& a : answers) {
+            auto c = srv.accept();
+            c.read_request();
+            for (std::size_t at = 0; at < a.size(); at += 20000) {
+                c.send(a.substr(at, 20000));
+                g_usleep(20000);
+            }
+        }
+    });
+
+    UpdateState s;
+    s.host = server.host();
+    s.download_folder = folder.path();
+    std::string opened;
+    bool quit = false;
+    s.open_installer = [&](const std::string& path) {
+        opened = path;
+        return true;
+    };
+    s.quit = [&] { quit = true; };
+
+    // Look at the window as the check goes: on the way to the version, and
+    // half way through the download.
+    std::vector<std::string> shots;
+    platform::set_event_pump([&] {
+        while (gtk_events_pending())
+            gtk_main_iteration();
+        if (widget_state().message_window)
+            close_message_window(); // "Program installer will start. Press OK."
+        if (!s.progress_bar)
+            return;
+        const std::string bar = gtk_progress_bar_get_text(GTK_PROGRESS_BAR(s.progress_bar));
+        const double f = gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(s.progress_bar));
+        if (bar == "Checking for available version." && f > 0.5 && shots.empty()) {
+            EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(s.progress_window)),
+                         "Checking for updates...");
+            shots.push_back(test::save_screenshot(s.progress_window, "update_checking"));
+        }
+        if (bar == "Downloading update..." && f > 0.4 && shots.size() == 1)
+            shots.push_back(test::save_screenshot(s.progress_window, "update_downloading"));
+    });
+    g_timeout_add(50, answer_question, GINT_TO_POINTER(1));
+
+    const UpdateOutcome out = check_for_update(s);
+    platform::set_event_pump([] {
+        while (gtk_events_pending())
+            gtk_main_iteration();
+    });
+    server.join();
+    EXPECT_EQ(out.result, UpdateResult::installer_ready) << out.text;
+    EXPECT_EQ(opened, folder.path() + "/Autoupdate.exe");
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(s.progress_window, nullptr);
+    ASSERT_EQ(shots.size(), 2u);
+    EXPECT_FALSE(shots[0].empty());
+    EXPECT_FALSE(shots[1].empty());
+}
+
+} // namespace
+} // namespace tq
