@@ -579,7 +579,11 @@ bool remote_connect(RelayState& s, LinkState& link, const std::string& password,
         return fail(231, false);
     s.channel = tcp_relay_channel(std::move(connection));
 
-    const std::string line = password.substr(0, kPasswordMax) + "\n";
+    // At most 38 bytes, never cutting a character in two.
+    std::size_t keep = std::min(password.size(), kPasswordMax);
+    while (keep > 0 && keep < password.size() && (std::uint8_t(password[keep]) & 0xC0) == 0x80)
+        --keep;
+    const std::string line = password.substr(0, keep) + "\n";
     if (!s.channel->send(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()))
         return fail(231, false);
     std::uint8_t answer[2] = {};

@@ -92,6 +92,7 @@ void build_window(RemoteAccessContext& ctx)
     gtk_window_set_title(GTK_WINDOW(s.window), text(286));
     gtk_window_set_resizable(GTK_WINDOW(s.window), FALSE);
     gtk_window_set_position(GTK_WINDOW(s.window), GTK_WIN_POS_CENTER);
+    gtk_container_set_border_width(GTK_CONTAINER(s.window), 4);
     g_signal_connect(s.window, "delete-event", G_CALLBACK(on_delete), &ctx);
 
     GtkWidget* content = gtk_vbox_new(FALSE, 1);

@@ -128,6 +128,29 @@ TEST(RelayLoopback, FailedLoginsAreReportedOnlyForTheUser)
     }
 }
 
+TEST(RelayLoopback, PasswordIsCutAt38BytesOnACharacterBoundary)
+{
+    struct Case {
+        std::string typed;
+        std::string sent;
+    } cases[] = {
+        {std::string(45, 'p'), std::string(38, 'p') + "\n"},
+        {std::string(37, 'p') + "\xC3\xA9", std::string(37, 'p') + "\n"},
+        {std::string(36, 'p') + "\xC3\xA9", std::string(36, 'p') + "\xC3\xA9\n"},
+    };
+    for (const Case& c : cases) {
+        Loopback t;
+        std::string line;
+        t.server.run([&](test::LoopbackServer& srv) {
+            auto peer = srv.accept();
+            line = login(peer);
+        });
+        EXPECT_TRUE(remote_connect(t.relay, t.sim.link, c.typed, true));
+        t.server.join();
+        EXPECT_EQ(line, c.sent);
+    }
+}
+
 TEST(RelayLoopback, ImageChunkContinuesFromTheSocket)
 {
     Loopback t;
