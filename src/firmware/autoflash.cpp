@@ -10,7 +10,10 @@ namespace tq {
 namespace {
 
 constexpr unsigned kControlMask = 1u << 2;
-constexpr unsigned kMod1To4Mask = 0x78;
+// Mod1, Mod3 and Mod4 (Alt, Super and the like). Mod2 is left out: X maps
+// NumLock to it, and with NumLock on a plain Ctrl+F would open the folder
+// chooser.
+constexpr unsigned kChordModifierMask = 0x08 | 0x20 | 0x40;
 constexpr unsigned kKeyF = 0x046;
 constexpr unsigned kKeyf = 0x066;
 
@@ -69,7 +72,7 @@ std::vector<BinFile> list_bin_files(const std::string& folder)
 bool is_autoflash_key(unsigned keyval, unsigned state)
 {
     return (keyval == kKeyf || keyval == kKeyF) && (state & kControlMask) &&
-           (state & kMod1To4Mask);
+           (state & kChordModifierMask);
 }
 
 void autoflash_arm(FirmwareState& fw, const std::string& folder, const AutoflashEnv& env)

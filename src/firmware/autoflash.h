@@ -40,7 +40,7 @@ inline constexpr std::int64_t kAutoflashSettleUs = 3'000'000;
 // file already waits 3 s before it is written.
 inline constexpr int kAutoflashScanIntervalMs = 500;
 
-// Ctrl with at least one of Mod1..Mod4, and f or F.
+// Ctrl with at least one of Mod1, Mod3, Mod4 (not NumLock's Mod2), and f or F.
 bool is_autoflash_key(unsigned keyval, unsigned state);
 
 // Starts watching folder. The first time, the newest file already there is

@@ -7,7 +7,7 @@
 namespace tq {
 
 // The main window's key handler (connect to "key_press_event" with the
-// FirmwareShell as data): Ctrl with one of Mod1..Mod4 and F opens the
+// FirmwareShell as data): Ctrl with Alt, Mod3 or Mod4 and F opens the
 // folder dialog; other keys are passed on.
 using KeyHandler = void (*)();
 KeyHandler autoflash_key_handler();

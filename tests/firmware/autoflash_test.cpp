@@ -154,7 +154,8 @@ TEST(AutoflashKey, ControlWithAModifierAndF)
         {'f', control | mod1, true},
         {'F', control | mod1 | shift, true},
         {'f', control | mod4, true},
-        {'f', control | mod2, true},
+        {'f', control | mod2, false},       // NumLock on: still a plain Ctrl+F
+        {'f', control | mod2 | mod1, true},
         {'f', control, false},
         {'f', mod1, false},
         {'f', control | mod5, false},
