@@ -130,7 +130,7 @@ const TextTable kTextsCzech = {{
     /* 122 */ "Stav dveří/kufru/kapoty ve stavové SMS:",
     /* 123 */ "Stav napájení v SMS:",
     /* 124 */ "Detekce napájení",
-    /* 125 */ "Detekce napájení a nízkého napětí baterie",
+    /* 125 */ "Detekce napájení a slabé baterie",
     /* 126 */ "jiné",
     /* 127 */ "Přeposílání SMS na první číslo:",
     /* 128 */ "Jazyk",

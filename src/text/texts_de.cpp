@@ -130,7 +130,7 @@ const TextTable kTextsGerman = {{
     /* 122 */ "Status Türen/Kofferraum/Motorhaube in Status-SMS:",
     /* 123 */ "Status der Stromversorgung in SMS:",
     /* 124 */ "Erkennung der Stromversorgung",
-    /* 125 */ "Erkennung der Stromversorgung und niedriger Batteriespannung",
+    /* 125 */ "Erkennung Versorgung und Akku schwach",
     /* 126 */ "andere",
     /* 127 */ "SMS-Weiterleitung an erste Nummer:",
     /* 128 */ "Sprache",

@@ -130,7 +130,7 @@ const TextTable kTextsPolish = {{
     /* 122 */ "Stan drzwi/bagażnika/maski w SMS-ie statusowym:",
     /* 123 */ "Stan zasilania w SMS-ie:",
     /* 124 */ "Wykrywanie zasilania",
-    /* 125 */ "Wykrywanie zasilania i niskiego napięcia akumulatora",
+    /* 125 */ "Wykrywanie zasilania i słabego akumulatora",
     /* 126 */ "inne",
     /* 127 */ "Przekazywanie SMS-ów na pierwszy numer:",
     /* 128 */ "Język",
