@@ -7,8 +7,10 @@
 #include "app/shell.h"
 #include "firmware/firmware_state.h"
 #include "config/config_state.h"
+#include "config/unit_tools_state.h"
 #include "link/link.h"
 #include "modules/modules_state.h"
+#include "monitor/monitor_state.h"
 #include "prefs/prefs_state.h"
 #include "radio/radio_state.h"
 #include "remote/relay_state.h"
@@ -33,6 +35,8 @@ struct AppState {
     RadioState radio;
     FirmwareState firmware;
     ConfigState config;
+    MonitorState monitor;
+    UnitToolsState unit_tools; // event memory, diagnostics, service PIN
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

@@ -1,9 +1,14 @@
 #include "app/main_window.h"
 
 #include "app/connection_dialogs.h"
+#include "config/diagnostics_window.h"
+#include "config/event_memory_window.h"
+#include "config/pin_dialog.h"
 #include "link/commands.h"
 #include "modules/aux_window.h"
 #include "modules/modules_window.h"
+#include "monitor/console_window.h"
+#include "monitor/signal_monitor_window.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "radio/radio_monitor_window.h"
@@ -215,7 +220,13 @@ void close_tool_windows(AppState& a)
     // with their test windows, event memory, diagnostics, AUX status, radio
     // monitor, radio module. Each subsystem adds its closer at its place.
     close_message_window();
+    close_console_window(a.monitor);
+    close_signal_monitor(a.monitor);
     close_modules_window();
+    close_event_window(a.unit_tools);
+    close_diagnostics_window(a.unit_tools);
+    // The PIN shown belongs to the unit that has gone.
+    close_service_pin_dialog(a.unit_tools);
     close_aux_window();
     close_radio_monitor();
     close_radio_window();

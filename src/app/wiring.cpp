@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
+#include "app/monitor_wiring.h"
 #include "config/cfg_file_dialog.h"
 #include "config/record.h"
 #include "config/settings_pages.h"
@@ -177,8 +178,11 @@ void run_periodic_steps(AppState& a)
     // Order: signal monitor, radio monitor, diagnostics, event memory, radio
     // module, AUX status (each while its window is open); then, always, the
     // module test step.
+    signal_monitor_step(a.monitor);
     if (a.radio.monitor_open)
         radio_monitor_poll_step();
+    diagnostics_window_step(a.unit_tools);
+    event_window_step(a.unit_tools);
     if (a.radio.window_open)
         radio_poll_step();
     if (a.modules.aux.window)
@@ -202,6 +206,8 @@ void wire_subsystems(AppState& a)
     wire_firmware(a);
     wire_configuration(a);
     wire_radio(a);
+    wire_monitoring(a);
+    wire_unit_tools(a);
 }
 
 } // namespace tq

@@ -12,6 +12,12 @@ void AlarmUnit::command(std::uint8_t code, std::span<const std::uint8_t> data)
         it->second(*this, data);
 }
 
+void AlarmUnit::idle()
+{
+    for (auto& handler : idle_handlers_)
+        handler(*this);
+}
+
 void AlarmUnit::reply(std::uint8_t code, std::vector<std::uint8_t> payload)
 {
     outbox_.push_back({code, std::move(payload)});

@@ -51,6 +51,10 @@ public:
     void command(std::uint8_t code, std::span<const std::uint8_t> data);
     // Replaces (or adds) the handler of a command code.
     void on(std::uint8_t code, Handler handler) { handlers_[code] = std::move(handler); }
+    // Adds something the unit does by itself (unsolicited messages); every
+    // idle handler runs whenever the host polls the programmer.
+    void on_idle(std::function<void(AlarmUnit&)> handler) { idle_handlers_.push_back(std::move(handler)); }
+    void idle();
 
     // Queues a reply frame for the host.
     void reply(std::uint8_t code, std::vector<std::uint8_t> payload);
@@ -72,6 +76,7 @@ private:
     void install_core_handlers();
 
     std::map<std::uint8_t, Handler> handlers_;
+    std::vector<std::function<void(AlarmUnit&)>> idle_handlers_;
     std::deque<Frame> outbox_;
 };
 

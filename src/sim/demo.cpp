@@ -4,6 +4,7 @@
 #include "sim/onewire_bus.h"
 #include "sim/radio_module_sim.h"
 #include "sim/usb_bootloader.h"
+#include "sim/unit_monitor.h"
 
 namespace tq::sim {
 
@@ -21,6 +22,7 @@ std::unique_ptr<Programmer> make_demo_programmer()
     install_demo_onewire_bus(programmer->unit);
     install_demo_radio(*programmer);
     attach_bootloader(*programmer); // "Firmware update" restarts it into its bootloader
+    add_monitor_demo(programmer->unit);
     return programmer;
 }
 

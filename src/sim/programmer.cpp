@@ -104,6 +104,8 @@ int Programmer::write(const std::uint8_t* data, std::size_t length)
     const std::uint8_t flags = r[0];
     if (flags == 0x60) {
         ++polls_seen;
+        if (variant_ != Variant::Bootloader)
+            unit.idle();
         if (input_.empty() && unit.has_reply()) {
             std::string text;
             do {

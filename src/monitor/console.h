@@ -1,0 +1,169 @@
+// The console: a store of time-stamped text from and to the unit, mirrored
+// into an optional log file and shown, through a line filter, in the console
+// window while it is open. Plain code; the window plugs in through
+// ConsoleView.
+//
+// Every logged line looks like
+//   [2024.05.17 14:03:09]> text CR LF
+// where '>' marks received and '<' sent text; the text starts at column 23.
+#pragma once
+
+#include "link/link.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tq {
+
+inline constexpr std::size_t kConsoleStoreSize = 200000;
+// When less than this is free the oldest kConsoleDropSize bytes go.
+inline constexpr std::size_t kConsoleMinFree = 2048;
+inline constexpr std::size_t kConsoleDropSize = 100000;
+inline constexpr std::size_t kConsoleStampLength = 21; // "[YYYY.MM.DD hh:mm:ss]"
+inline constexpr std::size_t kConsoleTextColumn = 23;  // after the mark and a blank
+
+inline constexpr int kConsoleFilterSlots = 25;
+inline constexpr std::size_t kConsoleFilterTextMax = 49;
+inline constexpr int kHistorySize = 100;
+inline constexpr std::size_t kHistoryDataMax = 99;
+inline constexpr std::size_t kSoundTriggerMax = 199;
+inline constexpr std::size_t kSoundFileMax = 4999;
+
+// Which logged lines the console view shows.
+struct ConsoleFilter {
+    bool active = false;
+    bool untagged = false;         // show lines whose text does not start with '*'
+    std::uint32_t enabled = 0;     // bit i enables texts[i]
+    std::array<std::string, kConsoleFilterSlots> texts;
+};
+
+// A sound played when a finished line's text begins with the trigger.
+struct MessageSound {
+    std::string trigger;           // empty: off
+    std::string file;              // WAV file; empty: off
+    // Plays a file and returns when it has sounded; unset: the platform's
+    // WAV player.
+    std::function<void(const std::string&)> player;
+};
+
+struct HistoryEntry {
+    std::string command; // the first three characters of the command field
+    std::string data;    // at most kHistoryDataMax bytes
+};
+
+struct ConsoleHistory {
+    std::array<HistoryEntry, kHistorySize> entries;
+    int last = 0;   // where the newest command was stored
+    int browse = 0; // the entry the fields show while browsing
+};
+
+// The console window's side of logging; all members unset while it is closed.
+struct ConsoleView {
+    std::function<void(std::string_view)> append;       // add text at the end
+    std::function<void(const std::string&)> replace;    // replace the whole text
+    // Called after each logged text: with "Autoscroll" ticked the window lets
+    // pending GUI events run and scrolls to the last line.
+    std::function<void()> settle;
+};
+
+struct ConsoleState {
+    std::string store;             // logged text; always shorter than kConsoleStoreSize
+    bool line_start = true;        // the next logged character begins a line
+    std::string line_text;         // the current line's text so far (for the sound trigger)
+    std::FILE* log_file = nullptr; // everything logged is written through to it
+    ConsoleFilter filter;
+    ConsoleHistory history;
+    MessageSound sound;
+    ConsoleView view;
+    // Sends a command to the radio module and returns true with its answer
+    // as text; unset while there is no radio path.
+    std::function<bool(std::uint8_t code, const std::uint8_t* data, std::size_t count,
+                       std::string& answer)>
+        radio_command;
+    // Wall-clock time of the stamps; unset: the system's.
+    std::function<std::time_t()> wall_clock;
+};
+
+// "[%04d.%02d.%02d %02d:%02d:%02d]%c " in local time.
+std::string console_stamp(std::time_t when, char mark);
+
+// Logs text as received ('>') or sent ('<'): stamps line starts, reduces
+// characters to 7 bits, drops CR, ends lines with CR LF, clears everything
+// on FF and stops at NUL. Writes the result through to the log file, keeps
+// it in the store and shows it in the view.
+void console_log(ConsoleState& c, std::string_view text, bool received);
+
+// Whether the view shows one logged line (stamp included).
+bool console_filter_line(const ConsoleFilter& f, std::string_view line);
+// The lines of a text that pass the filter, in order. While the filter is
+// active the view holds finished lines only: an unfinished last line is
+// left out until its line feed arrives.
+std::string console_filtered_text(const ConsoleFilter& f, std::string_view text);
+// Refills the open view from the store through the filter.
+void console_rebuild_view(ConsoleState& c);
+// F8: empties the store and the view; the log file is left alone.
+void console_clear(ConsoleState& c);
+
+// Plays the message sound when both the trigger and the file are set.
+void play_message_sound(const MessageSound& s);
+
+// The log file. Opening appends to the file, empties the store and writes
+// what the view displays as the file's first new text; false when the file
+// cannot be opened (logging stays off).
+bool console_open_log(ConsoleState& c, const std::string& path, std::string_view displayed);
+void console_close_log(ConsoleState& c);
+
+// The command field: its first two characters as one hex byte, a third
+// character 'B' or 'b' for the radio path. Nothing when the byte cannot be
+// read (also for fewer than two characters).
+struct ConsoleCommand {
+    std::uint8_t code = 0;
+    bool radio = false;
+};
+std::optional<ConsoleCommand> parse_command_field(std::string_view field);
+
+// The data field as payload bytes: "\x" or "\X" and two hex digits give
+// that byte, a backslash and any other character give that character, all
+// else is taken as it is; an escape cut off by the end of the text is
+// dropped.
+std::vector<std::uint8_t> parse_data_field(std::string_view field);
+
+// The line the console logs for a sent command: "\xHH", "B" on the radio
+// path, a blank, the data field as typed, LF.
+std::string sent_command_line(const ConsoleCommand& command, std::string_view data_field);
+
+// The logged form of a reply: code, " - ", payload in hex, " - ", the
+// payload as 7-bit text in double quotes (control characters as '?'), LF.
+std::string reply_line(const std::uint8_t* reply, int reply_length);
+
+// History: stores the fields unless they equal the newest entry; browsing
+// first keeps the fields in the entry shown, then moves one back (step -1)
+// or forward (+1) with wrap-around and loads that entry into the fields.
+void history_store(ConsoleHistory& h, std::string_view command_field, std::string_view data_field);
+void history_browse(ConsoleHistory& h, int step, std::string& command_field, std::string& data_field);
+
+// The first n characters (not bytes) of UTF-8 text.
+std::string first_characters(std::string_view text, std::size_t n);
+// UTF-8 text cut to at most max bytes without splitting a character.
+std::string cut_utf8(std::string_view text, std::size_t max);
+
+enum class SendResult {
+    BadCommand, // the command field is red, nothing was sent or logged
+    Sent,
+};
+
+// The console's "Send": parses both fields, keeps them in the history, logs
+// the command as sent text and sends it to the unit (or through
+// radio_command). With response set it then waits up to 40 x 50 ms for a
+// data reply (code 0x01) on the unit path, or logs the radio's answer.
+SendResult console_send(ConsoleState& c, LinkState& link, std::string_view command_field,
+                        std::string_view data_field, bool response);
+
+} // namespace tq

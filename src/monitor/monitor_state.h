@@ -1,0 +1,64 @@
+// The monitoring folder's state: the console (store, log file, filter,
+// history, message sound) and the signal monitor, with the handles of their
+// windows while they are open.
+#pragma once
+
+#include "monitor/console.h"
+#include "monitor/signals.h"
+
+#include <array>
+#include <functional>
+#include <string>
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkTextBuffer GtkTextBuffer;
+
+namespace tq {
+
+struct ConsoleWindowHandles {
+    GtkWidget* window = nullptr;
+    GtkWidget* command_entry = nullptr;
+    GtkWidget* data_entry = nullptr;
+    GtkWidget* view = nullptr;
+    GtkTextBuffer* buffer = nullptr;
+    GtkWidget* autoscroll = nullptr;
+    GtkWidget* response = nullptr;
+    GtkWidget* filter_toggle = nullptr;
+    GtkWidget* log_label = nullptr;
+    GtkWidget* filter_dialog = nullptr; // "Filter settings" while it runs
+};
+
+struct SoundDialogHandles {
+    GtkWidget* window = nullptr;
+    GtkWidget* trigger_entry = nullptr;
+    GtkWidget* file_label = nullptr;
+};
+
+struct SignalWindowHandles {
+    GtkWidget* window = nullptr;
+    std::array<GtkWidget*, kSignalCount> buttons{};
+};
+
+// What the console needs of the preferences file: the log folder and the
+// filter texts are kept there. Unset members: the values live for this run
+// only.
+struct ConsolePrefsHooks {
+    std::function<std::string()> log_folder;
+    std::function<void(const std::string&)> remember_log_folder;
+    // The filter texts were changed (ConsoleState::filter.texts).
+    std::function<void()> filters_changed;
+};
+
+struct MonitorState {
+    LinkState* link = nullptr; // where the console sends and the monitor polls
+    ConsoleState console;
+    SignalMonitorState signals;
+    ConsolePrefsHooks prefs;
+
+    ConsoleWindowHandles console_ui;
+    SoundDialogHandles sound_ui;
+    SignalWindowHandles signal_ui;
+    std::string log_folder; // used while no preferences keep it
+};
+
+} // namespace tq

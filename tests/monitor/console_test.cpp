@@ -1,0 +1,422 @@
+#include "monitor/console.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tq {
+namespace {
+
+constexpr std::time_t kBase = 1715954580; // 2024-05-17 14:03:00 UTC
+
+// "{5>}" stands for the stamp of kBase + 5 s with the mark '>'.
+std::string expand(const std::string& pattern)
+{
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '{') {
+            out += pattern[i];
+            continue;
+        }
+        const std::size_t close = pattern.find('}', i);
+        const int second = std::stoi(pattern.substr(i + 1, close - i - 2));
+        const char mark = pattern[close - 1];
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "[2024.05.17 14:03:%02d]%c ", second, mark);
+        out += stamp;
+        i = close;
+    }
+    return out;
+}
+
+std::string read_file(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct ConsoleFixture : ::testing::Test {
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        c.wall_clock = [this] { return kBase + seconds; };
+        c.sound.player = [this](const std::string& file) { played.push_back(file); };
+    }
+    void log(const std::string& text, bool received, int at = 0)
+    {
+        seconds = at;
+        console_log(c, text, received);
+    }
+    std::filesystem::path temp_dir()
+    {
+        char tmpl[] = "/tmp/tq_console_XXXXXX";
+        const char* dir = mkdtemp(tmpl);
+        EXPECT_NE(dir, nullptr);
+        dirs.emplace_back(dir ? dir : "/tmp");
+        return dirs.back();
+    }
+    void TearDown() override
+    {
+        console_close_log(c);
+        for (const auto& d : dirs)
+            std::filesystem::remove_all(d);
+    }
+
+    ConsoleState c;
+    int seconds = 0;
+    std::vector<std::string> played;
+    std::vector<std::filesystem::path> dirs;
+};
+
+TEST_F(ConsoleFixture, StampIsLocalTimeWithMarkAndBlank)
+{
+    EXPECT_EQ(console_stamp(kBase + 9, '>'), "[2024.05.17 14:03:09]> ");
+    EXPECT_EQ(console_stamp(kBase, '<').size(), kConsoleTextColumn);
+}
+
+struct LogStep {
+    std::string text;
+    bool received;
+    int at;
+};
+struct LogCase {
+    const char* name;
+    std::vector<LogStep> steps;
+    std::string store; // pattern for expand()
+};
+
+TEST_F(ConsoleFixture, LoggedTextFollowsTheLineRules)
+{
+    const std::vector<LogCase> cases = {
+        {"a line split over two texts keeps its first stamp",
+         {{"abc", true, 0}, {"def\n", true, 1}},
+         "{0>}abcdef\r\n"},
+        {"a sent command starts a fresh line after unterminated text",
+         {{"abc", true, 0}, {"\\x01 \n", false, 1}},
+         "{0>}abc\n{1<}\\x01 \r\n"},
+        {"a sent command after a finished line", {{"x\n", true, 0}, {"y\n", false, 2}}, "{0>}x\r\n\n{2<}y\r\n"},
+        {"received text after a sent line gets its own stamp",
+         {{"go\n", false, 0}, {"ok\n", true, 3}},
+         "\n{0<}go\r\n{3>}ok\r\n"},
+        {"CR vanishes and every LF becomes CR LF", {{"a\r\nb\rc\n", true, 0}}, "{0>}a\r\n{0>}bc\r\n"},
+        {"characters are reduced to 7 bits", {{"\xC1\xE2\n", true, 0}}, "{0>}Ab\r\n"},
+        {"NUL ends the text; the line goes on with the next",
+         {{std::string("ab\0cd\n", 6), true, 0}, {"ef\n", true, 1}},
+         "{0>}abef\r\n"},
+        {"FF clears everything before it", {{"old\n", true, 0}, {"x\fnew\n", true, 1}}, "{1>}new\r\n"},
+        {"FF at the end leaves an empty store", {{"old\n", true, 0}, {"\f", true, 1}}, ""},
+        {"empty lines are lines", {{"\n\n", true, 4}}, "{4>}\r\n{4>}\r\n"},
+        {"FF in sent text discards its leading LF too", {{"a", true, 0}, {"\fz\n", false, 1}}, "{1<}z\r\n"},
+    };
+    for (const LogCase& k : cases) {
+        c.store.clear();
+        c.line_start = true;
+        c.line_text.clear();
+        for (const LogStep& s : k.steps)
+            log(s.text, s.received, s.at);
+        EXPECT_EQ(c.store, expand(k.store)) << k.name;
+    }
+}
+
+TEST_F(ConsoleFixture, LogFileGetsEverythingWrittenThroughAndAppends)
+{
+    const auto file = temp_dir() / "unit.log";
+    {
+        std::ofstream(file) << "before\n";
+    }
+    log("kept\n", true, 0);
+    ASSERT_TRUE(console_open_log(c, file.string(), "shown text\r\n"));
+    EXPECT_TRUE(c.store.empty()) << "starting a log empties the store";
+    log("old\n", true, 1);
+    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n")) << "written through";
+    log("x\fnew\n", true, 2);
+    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"));
+    console_close_log(c);
+    log("after\n", true, 3);
+    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"));
+}
+
+TEST_F(ConsoleFixture, LogFileThatCannotBeOpenedLeavesLoggingOff)
+{
+    log("kept\n", true, 0);
+    EXPECT_FALSE(console_open_log(c, (temp_dir() / "missing" / "x.log").string(), "v"));
+    EXPECT_EQ(c.log_file, nullptr);
+    EXPECT_EQ(c.store, expand("{0>}kept\r\n"));
+}
+
+TEST_F(ConsoleFixture, NearlyFullStoreDropsItsOldest100000Bytes)
+{
+    std::string old;
+    for (std::size_t i = 0; old.size() < kConsoleStoreSize - kConsoleMinFree; ++i)
+        old += char('a' + i % 26);
+    c.store = old; // exactly 2,048 bytes free: nothing dropped yet
+    c.line_start = false;
+    log("1\n", true);
+    EXPECT_TRUE(c.store == old + "1\r\n");
+
+    const std::string before = c.store; // now less than 2,048 free
+    log("2\n", true);
+    EXPECT_TRUE(c.store == before.substr(kConsoleDropSize) + expand("{0>}2\r\n"));
+}
+
+TEST_F(ConsoleFixture, StoreNeverOverflowsWhateverTheTextSize)
+{
+    // Free room just above the trimming threshold, then a text that grows
+    // to many times that room (every LF becomes a stamped CR LF line).
+    c.store.assign(kConsoleStoreSize - kConsoleMinFree - 1, 'a');
+    c.line_start = false;
+    log(std::string(1000, '\n'), true);
+    EXPECT_LT(c.store.size(), kConsoleStoreSize);
+    EXPECT_EQ(c.store.substr(c.store.size() - 27), expand("\r\n{0>}\r\n"));
+
+    // A sent text larger than the whole store keeps its end.
+    std::string huge(kConsoleStoreSize + 5000, 'x');
+    huge += "END\n";
+    log(huge, false);
+    EXPECT_LT(c.store.size(), kConsoleStoreSize);
+    EXPECT_EQ(c.store.substr(c.store.size() - 5), "END\r\n");
+    EXPECT_EQ(c.store.find('\0'), std::string::npos);
+}
+
+struct FakeView {
+    std::string text;
+    int replaced = 0;
+    int settled = 0;
+    void attach(ConsoleState& c)
+    {
+        c.view.append = [this](std::string_view t) { text += t; };
+        c.view.replace = [this](const std::string& t) {
+            text = t;
+            ++replaced;
+        };
+        c.view.settle = [this] { ++settled; };
+    }
+};
+
+TEST_F(ConsoleFixture, ViewShowsFilteredLinesAndRebuildsAfterClearing)
+{
+    FakeView view;
+    view.attach(c);
+    c.filter.active = true;
+    c.filter.untagged = false;
+    c.filter.enabled = 1u << 3;
+    c.filter.texts[3] = "GSM";
+
+    log("*GSM up\n*GPS fix\nplain\n*GS", true, 0);
+    log("M split\n", true, 1); // judged with the whole line
+    log("*GP", true, 2);
+    log("S later\n", true, 3);
+    EXPECT_EQ(view.text, expand("{0>}*GSM up\r\n{0>}*GSM split\r\n"));
+    EXPECT_EQ(c.store, expand("{0>}*GSM up\r\n{0>}*GPS fix\r\n{0>}plain\r\n{0>}*GSM split\r\n{2>}*GPS later\r\n"));
+    EXPECT_EQ(view.settled, 4);
+
+    c.filter.active = false;
+    console_rebuild_view(c);
+    EXPECT_EQ(view.text, c.store);
+
+    log("\f*GSM again\n", true, 4);
+    EXPECT_EQ(view.text, expand("{4>}*GSM again\r\n")) << "FF rebuilds the view";
+    console_clear(c);
+    EXPECT_EQ(view.text, "");
+    EXPECT_EQ(c.store, "");
+}
+
+TEST_F(ConsoleFixture, ViewIsRebuiltWhenOldTextIsDropped)
+{
+    FakeView view;
+    view.attach(c);
+    c.store.assign(kConsoleStoreSize - 100, 'a');
+    c.line_start = false;
+    log("b\n", true);
+    EXPECT_EQ(view.replaced, 1);
+    EXPECT_EQ(view.text, c.store);
+}
+
+struct FilterCase {
+    const char* line;
+    bool untagged;
+    std::uint32_t enabled;
+    std::vector<std::string> texts; // slot i gets texts[i]
+    bool shown;
+};
+
+TEST(ConsoleFilter, LinesPassByTagEnableBitsAndUntaggedFlag)
+{
+    const std::string p = "[2024.05.17 14:03:00]> ";
+    const std::string tag49(49, 'T');
+    const std::vector<FilterCase> cases = {
+        {"plain text\r\n", true, 0, {}, true},
+        {"plain text\r\n", false, 1, {""}, false},
+        {"*GSM up\r\n", true, 0, {}, false},
+        {"*GSM up\r\n", false, 1, {""}, true}, // an enabled empty text lets every tag through
+        {"*GSM up\r\n", false, 0, {""}, false},
+        {"*GSM up\r\n", false, 1u << 2, {"GPS", "x", "GSM"}, true},
+        {"* GSM up\r\n", false, 1u << 2, {"GPS", "x", "GSM"}, true}, // one blank skipped
+        {"*  GSM up\r\n", false, 1u << 2, {"GPS", "x", "GSM"}, false},
+        {"*GSMX up\r\n", false, 1u << 2, {"GPS", "x", "GSM"}, false},
+        {"*gsm up\r\n", false, 1u << 2, {"GPS", "x", "GSM"}, false},
+        {"*GSM\r\n", false, 1, {"GSM"}, true},
+        {"*GSM", false, 1, {"GSM"}, true},
+        {"*GSM up\r\n", false, 1u << 1, {"GSM", "GPS"}, false}, // matching text not enabled
+        {"*", false, 1, {""}, true},
+        {nullptr, false, 1, {tag49}, true},
+    };
+    for (const FilterCase& k : cases) {
+        ConsoleFilter f;
+        f.active = true;
+        f.untagged = k.untagged;
+        f.enabled = k.enabled;
+        for (std::size_t i = 0; i < k.texts.size(); ++i)
+            f.texts[i] = k.texts[i];
+        const std::string line = p + (k.line ? k.line : "*" + tag49 + "XYZ more\r\n");
+        EXPECT_EQ(console_filter_line(f, line), k.shown) << line;
+    }
+    ConsoleFilter inactive;
+    EXPECT_TRUE(console_filter_line(inactive, p + "*GSM\r\n"));
+    EXPECT_FALSE(console_filter_line({true, false, 0, {}}, "[2024.05.17]> short"))
+        << "a line too short for a tag is untagged";
+}
+
+TEST(ConsoleFilter, FilteredTextKeepsWholePassingLinesInOrder)
+{
+    ConsoleFilter f;
+    f.active = true;
+    f.untagged = true;
+    const std::string a = "[2024.05.17 14:03:00]> one\r\n";
+    const std::string b = "[2024.05.17 14:03:01]> *TAG two\r\n";
+    const std::string c = "[2024.05.17 14:03:02]> three\r\n";
+    const std::string unfinished = "[2024.05.17 14:03:03]> fo";
+    EXPECT_EQ(console_filtered_text(f, a + b + c + unfinished), a + c);
+}
+
+TEST_F(ConsoleFixture, MessageSoundPlaysForLinesThatBeginWithTheTrigger)
+{
+    c.sound.trigger = "ALARM";
+    c.sound.file = "/sounds/alarm.wav";
+    log("ALARM 1\nNO ALARM\nALA\nALARM\n", true);
+    EXPECT_EQ(played.size(), 2u);
+    log("AL", true);
+    log("ARM 2 split\n", true);
+    EXPECT_EQ(played.size(), 3u) << "a line split over two texts";
+    log("ALARM sent\n", false);
+    EXPECT_EQ(played.size(), 4u) << "sent lines are lines too";
+    EXPECT_EQ(played.back(), "/sounds/alarm.wav");
+
+    c.sound.file.clear();
+    log("ALARM 3\n", true);
+    EXPECT_EQ(played.size(), 4u) << "no file: nothing is played";
+    c.sound.file = "/sounds/alarm.wav";
+    c.sound.trigger.clear();
+    log("ALARM 4\n", true);
+    EXPECT_EQ(played.size(), 4u) << "no trigger: nothing is played";
+}
+
+TEST(ConsoleCommand, CommandFieldGivesCodeAndPath)
+{
+    struct Case {
+        const char* field;
+        bool ok;
+        std::uint8_t code;
+        bool radio;
+    };
+    const Case cases[] = {
+        {"F4", true, 0xF4, false}, {"f4", true, 0xF4, false}, {"0ab", true, 0x0A, true},
+        {"0AB", true, 0x0A, true}, {"0aX", true, 0x0A, false}, {"1g", false, 0, false},
+        {"g1", false, 0, false},   {"7", false, 0, false},     {"", false, 0, false},
+        {" 7", false, 0, false},
+    };
+    for (const Case& k : cases) {
+        const auto c = parse_command_field(k.field);
+        ASSERT_EQ(c.has_value(), k.ok) << k.field;
+        if (c) {
+            EXPECT_EQ(c->code, k.code) << k.field;
+            EXPECT_EQ(c->radio, k.radio) << k.field;
+        }
+    }
+}
+
+TEST(ConsoleCommand, DataFieldEscapes)
+{
+    struct Case {
+        const char* field;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"AB\\x41\\\\", {0x41, 0x42, 0x41, 0x5C}},
+        {"", {}},
+        {"\\X7f\\x00", {0x7F, 0x00}},
+        {"\\n\\\"", {'n', '"'}},
+        {"\\xZZ", {'x', 'Z', 'Z'}},
+        {"\\x4g1", {'x', '4', 'g', '1'}},
+        {"a\\", {'a'}},       // cut off escape
+        {"a\\x4", {'a'}},     // cut off escape
+        {"a\\x", {'a'}},      // cut off escape
+        {"\xC5\x81", {0xC5, 0x81}}, // other characters as they are
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(parse_data_field(k.field), k.bytes) << k.field;
+}
+
+TEST(ConsoleCommand, LoggedFormsOfCommandAndReply)
+{
+    EXPECT_EQ(sent_command_line({0xF4, false}, "AB\\x41"), "\\xF4 AB\\x41\n");
+    EXPECT_EQ(sent_command_line({0x0A, true}, ""), "\\x0AB \n");
+    const std::uint8_t reply[] = {4, 0x01, 0x41, 0x0A, 0xC2, 0x00};
+    EXPECT_EQ(reply_line(reply, 6), "01 - 410AC2 - \"A?B\"\n");
+    const std::uint8_t empty[] = {1, 0x01, 0x00};
+    EXPECT_EQ(reply_line(empty, 3), "01 -  - \"\"\n");
+}
+
+TEST(ConsoleHistory, StoresChangesOnlyAndBrowsesWithWrapAround)
+{
+    ConsoleHistory h;
+    history_store(h, "05", "\\x80\\x03");
+    history_store(h, "05", "\\x80\\x03");
+    EXPECT_EQ(h.last, 1) << "the same command twice is one entry";
+    history_store(h, "F4xyz", "");
+    EXPECT_EQ(h.last, 2);
+    EXPECT_EQ(h.entries[2].command, "F4x") << "three characters of the command";
+
+    std::string cmd = "F4x", data;
+    history_browse(h, -1, cmd, data);
+    EXPECT_EQ(h.browse, 1);
+    EXPECT_EQ(cmd, "05");
+    EXPECT_EQ(data, "\\x80\\x03");
+    data = "edited";
+    history_browse(h, -1, cmd, data);
+    EXPECT_EQ(h.browse, 0);
+    EXPECT_EQ(h.entries[1].data, "edited") << "browsing keeps what the fields held";
+    history_browse(h, -1, cmd, data);
+    EXPECT_EQ(h.browse, 99) << "up from entry 0 goes to entry 99";
+    history_browse(h, +1, cmd, data);
+    EXPECT_EQ(h.browse, 0);
+    history_browse(h, +1, cmd, data);
+    EXPECT_EQ(cmd, "05");
+    EXPECT_EQ(data, "edited");
+
+    for (int i = 0; i < 120; ++i)
+        history_store(h, "01", std::to_string(i));
+    EXPECT_EQ(h.last, (2 + 120) % kHistorySize) << "the stored index wraps";
+    EXPECT_EQ(h.entries[std::size_t(h.last)].data, "119");
+    history_store(h, "01", std::string(150, 'd'));
+    EXPECT_EQ(h.entries[std::size_t(h.last)].data.size(), kHistoryDataMax);
+}
+
+TEST(ConsoleText, CutsKeepCharactersWhole)
+{
+    EXPECT_EQ(first_characters("ąbc", 2), "ąb");
+    EXPECT_EQ(first_characters("a", 3), "a");
+    EXPECT_EQ(cut_utf8("aą", 2), "a");
+    EXPECT_EQ(cut_utf8("abc", 2), "ab");
+}
+
+} // namespace
+} // namespace tq
