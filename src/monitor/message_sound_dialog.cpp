@@ -4,6 +4,8 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+
 namespace tq {
 namespace {
 
@@ -86,7 +88,10 @@ void open_message_sound_dialog(MonitorState& m)
     gtk_widget_set_size_request(ui.file_label, 700, 20);
     pack(second, ui.file_label);
     GtkWidget* change = new_button("ZMIEŃ");
-    gtk_widget_set_size_request(change, 50, 20);
+    // 50 x 20, or wider where the caption needs it.
+    GtkRequisition natural;
+    gtk_widget_size_request(change, &natural);
+    gtk_widget_set_size_request(change, std::max(50, natural.width), 20);
     g_signal_connect(change, "clicked", G_CALLBACK(on_change_file), &m);
     pack(second, change);
     add_spacer(column);

@@ -16,9 +16,27 @@ void on_signal_window_destroy(GtkWidget*, gpointer data)
     static_cast<MonitorState*>(data)->signal_ui = {};
 }
 
+// The buttons cannot be pressed, so they need no room for a focus frame:
+// that room goes to the longest names.
+void style_signal_buttons()
+{
+    static const bool done = [] {
+        gtk_rc_parse_string("style \"tq-signal-button\" {\n"
+                            "  GtkButton::inner-border = {0, 0, 0, 0}\n"
+                            "  GtkWidget::focus-line-width = 0\n"
+                            "  GtkWidget::focus-padding = 0\n"
+                            "  xthickness = 1\n"
+                            "}\n"
+                            "widget \"*.tq-signal-button\" style \"tq-signal-button\"\n");
+        return true;
+    }();
+    (void)done;
+}
+
 // One grid of 48 buttons: column c, row r shows bit first + 8c + r.
 GtkWidget* build_grid(MonitorState& m, int first)
 {
+    style_signal_buttons();
     GtkWidget* grid = gtk_hbox_new(FALSE, 0);
     const GdkColor black = {0, 0, 0, 0};
     for (int c = 0; c < kGridColumns; ++c) {
@@ -28,8 +46,12 @@ GtkWidget* build_grid(MonitorState& m, int first)
             const int bit = first + kGridRows * c + r;
             const char* name = kSignals[std::size_t(bit)].name;
             GtkWidget* button = gtk_button_new();
+            gtk_widget_set_name(button, "tq-signal-button");
             GtkWidget* label = gtk_label_new(name ? name : "");
             gtk_widget_modify_fg(label, GTK_STATE_INSENSITIVE, &black);
+            // The longest names need the small font to fit the button.
+            if (PangoFontDescription* small = widget_state().fonts.small)
+                gtk_widget_modify_font(label, small);
             gtk_container_add(GTK_CONTAINER(button), label);
             gtk_widget_set_size_request(button, 160, 25);
             gtk_widget_set_sensitive(button, FALSE);
