@@ -11,6 +11,7 @@
 #include "modules/aux_window.h"
 #include "modules/module_test_window.h"
 #include "modules/modules_window.h"
+#include "monitor/console.h"
 #include "platform/paths.h"
 #include "prefs/preferences.h"
 #include "radio/bridge.h"
@@ -59,6 +60,10 @@ void wire_remote_access(AppState& a)
         AppState& s = app();
         context.main_window = s.shell.main_window;
         context.close_tool_windows = [] { close_tool_windows(app()); };
+        context.clear_console = [] {
+            console_clear(app().monitor.console);
+            console_close_log(app().monitor.console);
+        };
         open_remote_access_window(context);
     };
 }

@@ -1,6 +1,9 @@
 // The remote-access window and the update check's progress window as a
 // fitter sees them, with a relay and an update server on 127.0.0.1.
+#include "app/app_state.h"
+#include "app/wiring.h"
 #include "gui/modules_gui.h"
+#include "monitor/console.h"
 #include "platform/clock.h"
 #include "remote/relay.h"
 #include "remote/remote_window.h"
@@ -124,6 +127,50 @@ TEST(RemoteWindow, AFailedAttemptShowsWhyAndTurnsTheToggleBack)
     EXPECT_EQ(widget_state().message_window, nullptr);
     EXPECT_EQ(r.relay.reconnect_countdown, kReconnectSteps);
     EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
+}
+
+// The Tools menu's action as wired into the program: the console is emptied
+// and its log file closed, text frames go to the relay, the window's
+// closing gives everything back.
+TEST(RemoteWindow, TheProgramsMenuActionEmptiesTheConsole)
+{
+    test::ensure_gtk();
+    create_fonts();
+    test::TempFolder folder;
+    AppState& a = app();
+    a.prefs.folder = folder.path(); // nothing of the real home folder
+    wire_subsystems(a);
+    ConsoleState& console = a.monitor.console;
+    console_log(console, "before remote access\n", true);
+    ASSERT_TRUE(console_open_log(console, folder / "log.txt", ""));
+    console_log(console, "logged\n", true);
+    ASSERT_FALSE(console.store.empty());
+
+    ASSERT_TRUE(a.shell.tools.remote_access);
+    a.shell.tools.remote_access();
+    ASSERT_NE(a.remote.window, nullptr);
+    EXPECT_TRUE(a.shell.relay_active());
+    EXPECT_TRUE(console.store.empty());
+    EXPECT_EQ(console.log_file, nullptr);
+    EXPECT_TRUE(a.link.return_text_frames);
+
+    // What comes later is not written to the closed log.
+    console_log(console, "after\n", true);
+    gchar* text = nullptr;
+    ASSERT_TRUE(g_file_get_contents((folder / "log.txt").c_str(), &text, nullptr, nullptr));
+    EXPECT_NE(std::string(text).find("logged"), std::string::npos);
+    EXPECT_EQ(std::string(text).find("after"), std::string::npos);
+    g_free(text);
+
+    // The window's close button.
+    GdkEvent* close = gdk_event_new(GDK_DELETE);
+    close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(a.remote.window)));
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(a.remote.window, "delete-event", close, &handled);
+    gdk_event_free(close);
+    EXPECT_EQ(a.remote.window, nullptr);
+    EXPECT_FALSE(a.shell.relay_active());
+    EXPECT_FALSE(a.link.return_text_frames);
 }
 
 std::string http_answer(const std::string& body)
