@@ -10,6 +10,8 @@
 #include "text/texts.h"
 #include "widgets/kit.h"
 
+#include "gui/modules_gui.h"
+
 #include <gtest/gtest.h>
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
@@ -30,7 +32,7 @@ void pump()
 struct FirmwareGui : ::testing::Test {
     static void SetUpTestSuite()
     {
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+        test::ensure_gtk();
         create_fonts();
         platform::set_event_pump(pump); // as the program does at start
     }

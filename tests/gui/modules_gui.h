@@ -8,13 +8,21 @@
 
 namespace tq::test {
 
-// Starts GTK once per program (DISPLAY comes from the test run).
+// Starts GTK once per program (DISPLAY comes from the test run). A display
+// that cannot be reached is a broken test run, not a test result: say so
+// and stop rather than fail later in some toolkit call.
 inline void ensure_gtk()
 {
     static bool started = [] {
-        int argc = 0;
-        char** argv = nullptr;
-        return gtk_init_check(&argc, &argv) != FALSE;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            int argc = 0;
+            char** argv = nullptr;
+            if (gtk_init_check(&argc, &argv))
+                return true;
+            g_usleep(100000);
+        }
+        g_error("cannot open the display \"%s\"", g_getenv("DISPLAY"));
+        return false;
     }();
     (void)started;
 }
