@@ -50,6 +50,7 @@ void wire_remote_access(AppState& a)
     connect_can_analyzer_port(a.remote.hooks, a.link.serial,
                               [] { show_message(can_driver_message()); });
     connect_radio(a.remote.hooks, a.link, a.radio);
+    // The relay fills the firmware image buffer and writes it block by block.
     connect_firmware(a.remote.hooks, a.firmware);
     a.shell.relay_active = [] { return app().remote.window != nullptr; };
     a.shell.relay_step = [] {
@@ -123,15 +124,6 @@ void wire_firmware(AppState& a)
     };
     a.shell.key_handlers.emplace_back(autoflash_key_handler(), &firmware_shell());
 
-    // The relay fills the same image buffer and writes it block by block.
-    a.remote.hooks.firmware_image = [] {
-        FirmwareState& f = app().firmware;
-        return RelayImage{f.image(), kFirmwareImageCapacity, &f.image_size};
-    };
-    a.remote.hooks.write_firmware_block = [](HidDevice& device, std::size_t offset,
-                                             std::uint32_t start) {
-        return write_firmware_block(device, app().firmware, offset, start);
-    };
 }
 
 // The settings pages come with an identified unit and go with it; the
