@@ -86,7 +86,7 @@ bool pick(GtkWidget* dialog, const std::string& path, void (*choose)(GtkWidget*,
     gchar* shown = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
     const bool there = shown && path == shown;
     g_free(shown);
-    if (!there && ++waited < 400)
+    if (!there && ++waited < 4000) // up to 20 s: the chooser loads folders slowly on a busy machine
         return true;
     asked = nullptr;
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
