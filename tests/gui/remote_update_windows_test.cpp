@@ -85,7 +85,7 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_EQ(button_text(r.relay.toggle), "Disconnect");
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
     EXPECT_EQ(label_text(r.relay.connection_label), "Connected to Arvenco server.");
-    for (int i = 0; i < 100 && !r.sim.link.open(); ++i)
+    for (int i = 0; i < 1000 && !r.sim.link.open(); ++i) // each step waits at most 10 ms
         remote_relay_step(r.relay, r.sim.link);
     EXPECT_EQ(label_text(r.relay.device_label), "Remote access active: M.");
     test::save_screenshot(r.relay.window, "remote_access_connected");
