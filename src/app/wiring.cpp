@@ -61,10 +61,7 @@ void wire_remote_access(AppState& a)
         AppState& s = app();
         context.main_window = s.shell.main_window;
         context.close_tool_windows = [] { close_tool_windows(app()); };
-        context.clear_console = [] {
-            console_clear(app().monitor.console);
-            console_close_log(app().monitor.console);
-        };
+        context.clear_console = [] { console_reset(app().monitor.console); };
         open_remote_access_window(context);
     };
 }

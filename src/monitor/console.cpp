@@ -210,6 +210,14 @@ void console_clear(ConsoleState& c)
         c.view.replace({});
 }
 
+void console_reset(ConsoleState& c)
+{
+    console_clear(c);
+    console_close_log(c);
+    c.line_start = true;
+    c.line_text.clear();
+}
+
 void play_message_sound(const MessageSound& s)
 {
     if (s.file.empty())

@@ -110,6 +110,9 @@ std::string console_filtered_text(const ConsoleFilter& f, std::string_view text)
 void console_rebuild_view(ConsoleState& c);
 // F8: empties the store and the view; the log file is left alone.
 void console_clear(ConsoleState& c);
+// Before remote access takes the link: empties the store, closes an open
+// log file, and the next text starts a fresh line.
+void console_reset(ConsoleState& c);
 
 // Plays the message sound when both the trigger and the file are set.
 void play_message_sound(const MessageSound& s);

@@ -144,6 +144,19 @@ TEST_F(ConsoleFixture, LogFileGetsEverythingWrittenThroughAndAppends)
     EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"));
 }
 
+TEST_F(ConsoleFixture, ResetForRemoteAccessEmptiesTheStoreAndEndsTheLog)
+{
+    const auto file = temp_dir() / "unit.log";
+    ASSERT_TRUE(console_open_log(c, file.string(), ""));
+    log("unfinished", true, 0);
+    console_reset(c);
+    EXPECT_EQ(c.log_file, nullptr);
+    EXPECT_EQ(c.store, "");
+    log("next\n", true, 1);
+    EXPECT_EQ(c.store, expand("{1>}next\r\n")) << "a fresh line with its own stamp";
+    EXPECT_EQ(read_file(file), expand("{0>}unfinished"));
+}
+
 TEST_F(ConsoleFixture, LogFileThatCannotBeOpenedLeavesLoggingOff)
 {
     log("kept\n", true, 0);
