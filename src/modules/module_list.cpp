@@ -1,5 +1,8 @@
 #include "modules/module_list.h"
 
+#include "config/config_io.h"
+#include "config/fields.h"
+
 #include "link/block.h"
 #include "link/commands.h"
 #include "modules/onewire.h"
@@ -378,25 +381,9 @@ bool apply_module_config(LinkState& link)
     return false;
 }
 
-int read_aux_function(LinkState& link, int firmware_version)
-{
-    int number = 0;
-    if (read_block(link, firmware_version, 1044, 1) == 0 && link.reply[4] > 128) {
-        number = link.reply[4] - 113;
-    } else if (read_block(link, firmware_version, 1049, 1) == 0 && link.reply[4] > 128) {
-        number = link.reply[4] - 128;
-    }
-    return number >= 18 ? 0 : number;
-}
-
-std::string aux_function_text(int number)
-{
-    return text(84 + ((number >= 0 && number <= 17) ? number : 0));
-}
-
 void show_aux_function(ModulesState& m, LinkState& link, int firmware_version)
 {
-    const std::string t = aux_function_text(read_aux_function(link, firmware_version));
+    const std::string t = aux_mode_text(read_aux_mode(link, firmware_version));
     if (m.hooks.show_aux_text)
         m.hooks.show_aux_text(t);
 }

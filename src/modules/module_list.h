@@ -66,11 +66,8 @@ void reset_module_row(ModulesState& m, int row);
 // Command 0xFC 0x01 until the unit confirms, up to 10 times.
 bool apply_module_config(LinkState& link);
 
-// The unit's AUX function number, 0..17, from bytes 1044 and 1049.
-int read_aux_function(LinkState& link, int firmware_version);
-// The AUX function text of a number ("AUX module not connected ..." for 0).
-std::string aux_function_text(int number);
-// Reads the AUX function and shows its text on the settings pages.
+// Reads the AUX function (read_aux_mode) and shows its text on the settings
+// pages.
 void show_aux_function(ModulesState& m, LinkState& link, int firmware_version);
 
 // "Brak urządzenia." (the module vanished from the bus before Activate).

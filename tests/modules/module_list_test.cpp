@@ -1,5 +1,8 @@
 #include "module_unit.h"
 
+#include "config/config_io.h"
+#include "config/fields.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -332,10 +335,10 @@ TEST(ModuleList, AuxFunctionFromTheModeBytes)
         ModuleUnit u;
         u.mode(1044, c.fortin);
         u.mode(1049, c.aux);
-        EXPECT_EQ(read_aux_function(u.link, u.fw), c.number) << int(c.fortin) << "/" << int(c.aux);
+        EXPECT_EQ(read_aux_mode(u.link, u.fw), c.number) << int(c.fortin) << "/" << int(c.aux);
     }
-    EXPECT_EQ(aux_function_text(0), "AUX module not connected / AUX module disabled (default)");
-    EXPECT_EQ(aux_function_text(16), "16 - AUTO-START Fortin Datalink");
+    EXPECT_EQ(aux_mode_text(0), "AUX module not connected / AUX module disabled (default)");
+    EXPECT_EQ(aux_mode_text(16), "16 - AUTO-START Fortin Datalink");
 }
 
 TEST(ModuleList, ApplyIsRetriedTenTimesAtMost)
