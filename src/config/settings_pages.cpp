@@ -116,15 +116,18 @@ void on_model_changed(GtkComboBox* combo, gpointer data)
     choose_model(*p->state, gtk_combo_box_get_active(combo));
 }
 
-// Every key press that reaches a page stops there; Ctrl+I reveals the SIM
-// PIN row.
+// Key presses that reach a page stop there, so that none goes on to the
+// notebook; Ctrl+I reveals the SIM PIN row. Tab is let through: the window
+// moves the focus with it, and a fitter going from field to field needs it.
 gboolean on_page_key(GtkWidget*, GdkEventKey* event, gpointer data)
 {
     SettingsPages* p = static_cast<SettingsPages*>(data);
     if (p->state && (event->state & GDK_CONTROL_MASK) &&
         (event->keyval == GDK_i || event->keyval == GDK_I))
         reveal_sim_pin(*p->state);
-    return TRUE;
+    const bool tab = event->keyval == GDK_Tab || event->keyval == GDK_ISO_Left_Tab ||
+                     event->keyval == GDK_KP_Tab;
+    return tab ? FALSE : TRUE;
 }
 
 void call_hook(const std::function<void()>& hook)

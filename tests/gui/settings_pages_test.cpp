@@ -188,6 +188,13 @@ TEST(SettingsPages, CtrlIRevealsTheSimPinRow)
     EXPECT_TRUE(gtk_widget_get_visible(sim_row));
     EXPECT_TRUE(u.config.sim_pin_revealed);
     EXPECT_EQ(u.captions(2).back(), "  10. SIM card PIN (4 digits):");
+    // The page stops keys on their way to the notebook, but Tab still moves
+    // the focus on to the next field.
+    gtk_widget_grab_focus(tqpin);
+    test::pump_gtk(5);
+    gtk_test_widget_send_key(tqpin, GDK_Tab, GdkModifierType(0));
+    test::pump_gtk(5);
+    EXPECT_FALSE(gtk_widget_has_focus(tqpin));
     EXPECT_EQ(buffer_text(u.c(Field::SimPin).buffer), "");
 
     set_buffer_text(u.c(Field::Tqpin).buffer, "52817");
