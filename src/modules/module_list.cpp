@@ -46,16 +46,16 @@ std::uint8_t& mode_byte(ModulesState& m, int address)
     return m.mode_bytes[std::size_t(address - kModeByteAddress)];
 }
 
-bool family_matches(const ModuleRowSpec& spec, const OneWireId& id)
+bool family_matches(const ModuleRowSpec& row_info, const OneWireId& id)
 {
-    return !id_empty(id) && spec.family >= 0 && id[0] == spec.family &&
-           (spec.kind < 0 || id[1] == spec.kind);
+    return !id_empty(id) && row_info.family >= 0 && id[0] == row_info.family &&
+           (row_info.kind < 0 || id[1] == row_info.kind);
 }
 
 // The identifier the unit holds for a row (kNoId: none).
 OneWireId stored_for_row(const ModulesState& m, int row)
 {
-    const ModuleRowSpec& spec = kRows[std::size_t(row)];
+    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
     switch (row) {
     case kRowBrevan:
     case kRowSolvek:
@@ -67,15 +67,15 @@ OneWireId stored_for_row(const ModulesState& m, int row)
     case kRowAuxModule:
         return (m.mode_bytes[5] & 0x80) ? pseudo_identifier(PseudoModule::AuxModule) : kNoId;
     default:
-        return m.stored_ids[std::size_t(spec.stored_index)];
+        return m.stored_ids[std::size_t(row_info.stored_index)];
     }
 }
 
-bool stored_matches(const ModuleRowSpec& spec, const OneWireId& stored)
+bool stored_matches(const ModuleRowSpec& row_info, const OneWireId& stored)
 {
-    if (spec.pseudo)
+    if (row_info.pseudo)
         return !id_empty(stored);
-    return family_matches(spec, stored);
+    return family_matches(row_info, stored);
 }
 
 // Moves a bus entry equal to id (if any) to the row.
@@ -116,10 +116,10 @@ void row_changed(const ModulesState& m, int row)
         m.hooks.row_changed(row);
 }
 
-std::uint8_t mode_value(const ModuleRowSpec& spec, int position, bool active)
+std::uint8_t mode_value(const ModuleRowSpec& row_info, int position, bool active)
 {
     std::uint8_t value = std::uint8_t((std::max(position, 0) + 1) & 0x7F);
-    if (active && spec.activity_bit)
+    if (active && row_info.activity_bit)
         value |= 0x80;
     return value;
 }
@@ -130,17 +130,17 @@ std::uint8_t mode_value(const ModuleRowSpec& spec, int position, bool active)
 bool store_row(ModulesState& m, LinkState& link, int firmware_version, int row,
                const OneWireId& id, bool active)
 {
-    const ModuleRowSpec& spec = kRows[std::size_t(row)];
-    if (spec.id_slot && write_block(link, firmware_version, spec.id_slot, id) != 0) {
+    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    if (row_info.id_slot && write_block(link, firmware_version, row_info.id_slot, id) != 0) {
         tell(m, kTextEepromSaveError);
         return false;
     }
-    if (spec.stored_index >= 0)
-        m.stored_ids[std::size_t(spec.stored_index)] = id;
-    if (spec.mode_address) {
+    if (row_info.stored_index >= 0)
+        m.stored_ids[std::size_t(row_info.stored_index)] = id;
+    if (row_info.mode_address) {
         const int position = m.last_mode_position[std::size_t(row)];
-        if (!write_mode_byte(m, link, firmware_version, spec.mode_address,
-                             mode_value(spec, position, active))) {
+        if (!write_mode_byte(m, link, firmware_version, row_info.mode_address,
+                             mode_value(row_info, position, active))) {
             tell(m, kTextEepromSaveError);
             return false;
         }
@@ -209,12 +209,12 @@ int load_module_list(ModulesState& m, LinkState& link, int firmware_version)
 void build_module_rows(ModulesState& m)
 {
     for (int row = 0; row < kModuleRows; ++row) {
-        const ModuleRowSpec& spec = kRows[std::size_t(row)];
+        const ModuleRowSpec& row_info = kRows[std::size_t(row)];
         OneWireId& connected = m.row_connected[std::size_t(row)];
         if (id_empty(connected)) {
             for (OneWireId& found : m.found_ids) {
-                const bool fits = spec.pseudo ? found == pseudo_identifier(*spec.pseudo)
-                                              : family_matches(spec, found);
+                const bool fits = row_info.pseudo ? found == pseudo_identifier(*row_info.pseudo)
+                                              : family_matches(row_info, found);
                 if (!id_empty(found) && fits) {
                     connected = found;
                     found = kNoId;
@@ -224,14 +224,14 @@ void build_module_rows(ModulesState& m)
         }
 
         const OneWireId stored = stored_for_row(m, row);
-        const bool matches = stored_matches(spec, stored);
+        const bool matches = stored_matches(row_info, stored);
         ModuleRowView& v = m.rows[std::size_t(row)];
         v = ModuleRowView{};
         v.stored = matches ? stored : kNoId;
         if (!matches)
             v.status = RowStatus::None;
         else if (stored == connected &&
-                 (!spec.mode_address || (m.mode_bytes[std::size_t(spec.mode_address - kModeByteAddress)] & 0x80)))
+                 (!row_info.mode_address || (m.mode_bytes[std::size_t(row_info.mode_address - kModeByteAddress)] & 0x80)))
             v.status = RowStatus::Active;
         else
             v.status = RowStatus::StoredNotActive;
@@ -239,13 +239,13 @@ void build_module_rows(ModulesState& m)
         const bool active = v.status == RowStatus::Active;
         v.activate_enabled = !id_empty(connected) && row != kRowCableLoom && !active;
         v.delete_enabled = matches && row != kRowCableLoom;
-        v.mode_enabled = v.delete_enabled && !spec.modes.empty();
+        v.mode_enabled = v.delete_enabled && !row_info.modes.empty();
         v.action_enabled = active;
 
         int position = -1;
-        if (spec.mode_address) {
-            const int mode = (m.mode_bytes[std::size_t(spec.mode_address - kModeByteAddress)] & 0x7F) - 1;
-            position = mode <= 0 ? 0 : mode < int(spec.modes.size()) ? mode : -1;
+        if (row_info.mode_address) {
+            const int mode = (m.mode_bytes[std::size_t(row_info.mode_address - kModeByteAddress)] & 0x7F) - 1;
+            position = mode <= 0 ? 0 : mode < int(row_info.modes.size()) ? mode : -1;
         }
         v.mode_position = position;
         m.last_mode_position[std::size_t(row)] = position;
@@ -278,10 +278,10 @@ void reset_module_row(ModulesState& m, int row)
 
 void activate_module(ModulesState& m, LinkState& link, int firmware_version, int row)
 {
-    const ModuleRowSpec& spec = kRows[std::size_t(row)];
+    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
     OneWireId id;
-    if (spec.pseudo) {
-        id = pseudo_identifier(*spec.pseudo);
+    if (row_info.pseudo) {
+        id = pseudo_identifier(*row_info.pseudo);
     } else {
         // The bus may have changed since the list was read: read it again
         // and store what the row holds now. A row left without a module
@@ -303,7 +303,7 @@ void activate_module(ModulesState& m, LinkState& link, int firmware_version, int
     v.activate_enabled = false;
     v.action_enabled = true;
     v.delete_enabled = true;
-    v.mode_enabled = !spec.modes.empty();
+    v.mode_enabled = !row_info.modes.empty();
     v.stored = id;
     v.status = RowStatus::Active;
     if (v.mode_position < 0)
@@ -348,15 +348,15 @@ void delete_module(ModulesState& m, LinkState& link, int firmware_version, int r
 void change_module_mode(ModulesState& m, LinkState& link, int firmware_version, int row,
                         int position)
 {
-    const ModuleRowSpec& spec = kRows[std::size_t(row)];
-    if (!spec.mode_address || position < 0)
+    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    if (!row_info.mode_address || position < 0)
         return;
     int& last = m.last_mode_position[std::size_t(row)];
     if (position != last) {
         last = position;
         m.rows[std::size_t(row)].mode_position = position;
-        if (!write_mode_byte(m, link, firmware_version, spec.mode_address,
-                             mode_value(spec, position, true)))
+        if (!write_mode_byte(m, link, firmware_version, row_info.mode_address,
+                             mode_value(row_info, position, true)))
             tell(m, kTextEepromSaveError);
     }
     apply_module_config(link);

@@ -125,9 +125,9 @@ void on_mode_changed(GtkWidget* combo, gpointer row)
 // The identifier a module's test window is titled with.
 OneWireId row_identifier(const ModulesState& m, int row)
 {
-    const ModuleRowSpec& spec = module_row_spec(row);
-    if (spec.pseudo)
-        return pseudo_identifier(*spec.pseudo);
+    const ModuleRowSpec& row_info = module_row_spec(row);
+    if (row_info.pseudo)
+        return pseudo_identifier(*row_info.pseudo);
     return m.rows[std::size_t(row)].stored;
 }
 
@@ -176,12 +176,12 @@ void on_refresh(GtkWidget*, gpointer)
 void add_row(GtkWidget* table, int row)
 {
     ModulesState& m = app().modules;
-    const ModuleRowSpec& spec = module_row_spec(row);
+    const ModuleRowSpec& row_info = module_row_spec(row);
     ModuleRowWidgets& w = m.row_widgets[std::size_t(row)];
     const int line = row + 1;
 
-    const std::string name = spec.name_number ? textf(spec.name_text, spec.name_number)
-                                              : std::string(text(spec.name_text));
+    const std::string name = row_info.name_number ? textf(row_info.name_text, row_info.name_number)
+                                              : std::string(text(row_info.name_text));
     // Text cells take their natural width; the header cells hold the
     // columns' least widths, so that nothing is cut off.
     w.name = cell_label(name.c_str(), -1, kRowHeight);
@@ -197,9 +197,9 @@ void add_row(GtkWidget* table, int row)
     attach(table, w.activate, 4, line);
     w.remove = cell_button(text(302), 58, G_CALLBACK(on_delete), row);
     attach(table, w.remove, 5, line);
-    if (!spec.modes.empty()) {
+    if (!row_info.modes.empty()) {
         w.mode = gtk_combo_box_new_text();
-        for (int t : spec.modes)
+        for (int t : row_info.modes)
             gtk_combo_box_append_text(GTK_COMBO_BOX(w.mode), text(t));
         gtk_widget_set_size_request(w.mode, 160, kRowHeight);
         g_signal_connect(w.mode, "changed", G_CALLBACK(on_mode_changed), GINT_TO_POINTER(row));
@@ -209,7 +209,7 @@ void add_row(GtkWidget* table, int row)
         w.mode = nullptr;
         attach(table, cell_label("", 160, kRowHeight), 6, line);
     }
-    w.action = cell_button(text(spec.action_text), 80, G_CALLBACK(on_action), row);
+    w.action = cell_button(text(row_info.action_text), 80, G_CALLBACK(on_action), row);
     attach(table, w.action, 7, line);
     if (row == kRowCableLoom) {
         // Built into the unit: nothing to store or delete.

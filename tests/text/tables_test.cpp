@@ -18,9 +18,9 @@
 namespace tq {
 namespace {
 
-// The conversion specifications of a printf format in order, each as written
-// ("%%", "%02X", "%.2f", "%-5lld"...); nullopt when the format holds a '%'
-// that does not start a complete specification, or a %n.
+// The conversions of a printf format in order, each as written ("%%",
+// "%02X", "%.2f", "%-5lld"...); nullopt when the format holds a '%' that
+// does not start a complete conversion, or a %n.
 std::optional<std::vector<std::string>> conversions(const char* format)
 {
     std::vector<std::string> out;
@@ -58,7 +58,7 @@ std::optional<std::vector<std::string>> conversions(const char* format)
     return out;
 }
 
-TEST(Conversions, ReadsEveryPartOfASpecification)
+TEST(Conversions, ReadsEveryPartOfAConversion)
 {
     using V = std::vector<std::string>;
     const struct {
