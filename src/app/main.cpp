@@ -6,43 +6,19 @@
 #include "app/startup.h"
 #include "app/wiring.h"
 #include "link/hid_port.h"
-#include "platform/clock.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "prefs/files.h"
 #include "sim/demo.h"
 #include "sim/programmer.h"
 #include "text/texts.h"
-#include "widgets/kit.h"
-
-#include <gtk/gtk.h>
+#include "widgets/message.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 using namespace tq;
-
-namespace {
-
-void pump_gtk()
-{
-    while (gtk_events_pending())
-        gtk_main_iteration();
-}
-
-[[noreturn]] void refuse_second_instance()
-{
-    show_message(text(268));
-    while (widget_state().message_window) {
-        pump_gtk();
-        platform::sleep_ms(50);
-    }
-    std::exit(1);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -57,9 +33,7 @@ int main(int argc, char** argv)
     load_preferences_and_language(a.prefs, text_state(), args, platform::user_language_code);
 
     use_theme_file(a.prefs);
-    gtk_init(&argc, &argv);
-    platform::set_event_pump(pump_gtk);
-    set_file_message_sink([](const std::string& message) { show_message(message); });
+    start_toolkit(argc, argv);
 
     a.shell.switches = parse_switches(args);
     a.shell.start_maximized = a.shell.switches.maximized;
@@ -81,7 +55,6 @@ int main(int argc, char** argv)
         a.link.port = &hidapi_port();
     }
 
-    create_fonts();
     add_shell_menus(a);
     wire_subsystems(a);
     build_main_window(a);

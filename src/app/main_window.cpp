@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include "app/connection_dialogs.h"
+#include "app/connection_dialog.h"
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
 #include "config/pin_dialog.h"
@@ -11,6 +11,7 @@
 #include "monitor/signal_monitor_window.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "prefs/files.h"
 #include "radio/radio_monitor_window.h"
 #include "radio/radio_window.h"
 #include "text/texts.h"
@@ -26,6 +27,12 @@
 
 namespace tq {
 namespace {
+
+void pump_gtk()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
 
 void run_tool(const std::function<void()>& action)
 {
@@ -165,6 +172,23 @@ void close_open_combo(AppState& a)
 
 } // namespace
 
+void start_toolkit(int& argc, char**& argv)
+{
+    gtk_init(&argc, &argv);
+    platform::set_event_pump(pump_gtk);
+    set_file_message_sink([](const std::string& message) { show_message(message); });
+}
+
+void refuse_second_instance()
+{
+    show_message(text(268));
+    while (widget_state().message_window) {
+        pump_gtk();
+        platform::sleep_ms(50);
+    }
+    std::exit(1);
+}
+
 void refresh_update_check_item(AppState& a, bool check_updates)
 {
     GtkWidget* item = a.shell.update_check_item;
@@ -280,8 +304,7 @@ void connect_connection_ui(AppState& a)
 void loop_iteration(AppState& a)
 {
     ShellState& s = a.shell;
-    while (gtk_events_pending())
-        gtk_main_iteration();
+    pump_gtk();
 
     if (s.relay_active && s.relay_active()) {
         if (s.relay_step)

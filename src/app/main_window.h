@@ -7,6 +7,14 @@
 
 namespace tq {
 
+// Starts the toolkit with the command line (after the theme file is named),
+// lets the program's pauses run its events and sends file errors to the
+// message window.
+void start_toolkit(int& argc, char**& argv);
+// "Program can be run only once.": waits until the user has closed it, then
+// ends this instance with status 1.
+[[noreturn]] void refuse_second_instance();
+
 void build_main_window(AppState& a);
 // Adds the Tools menu's update-check item text for the current preference.
 void refresh_update_check_item(AppState& a, bool check_updates);

@@ -22,7 +22,7 @@
 #include "remote/relay_devices.h"
 #include "remote/remote_window.h"
 #include "update/update_window.h"
-#include "widgets/kit.h"
+#include "widgets/message.h"
 
 #include <cstdlib>
 

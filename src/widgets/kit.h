@@ -3,6 +3,8 @@
 // the end of the given box (no expansion, padding 1) unless stated.
 #pragma once
 
+#include "widgets/message.h"
+
 #include <gtk/gtk.h>
 
 #include <array>
@@ -92,17 +94,10 @@ void colour_from_rgb(GdkColor& colour, std::uint32_t rgb);
 std::string buffer_text(GtkEntryBuffer* buffer);
 void set_buffer_text(GtkEntryBuffer* buffer, const std::string& text);
 
-// Dialogs.
-// Replaces any open message window with a new one and returns at once.
-void show_message(const char* text);
-void show_message(const std::string& text);
-// Runs the toolkit until the open message window has been closed.
-void wait_for_message();
+// Dialogs besides the message window (widgets/message.h).
 // Modal Yes/No question; true for "Yes".
 bool ask_question(GtkWidget* parent, const char* text);
 
-// Closes the message window if one is open.
-void close_message_window();
 // Makes window the message window (the connection dialogs use the same slot).
 void take_message_slot(GtkWidget* window);
 

@@ -1,4 +1,4 @@
-#include "app/connection_dialogs.h"
+#include "app/connection_dialog.h"
 
 #include "platform/clock.h"
 #include "text/texts.h"
