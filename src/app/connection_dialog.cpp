@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 
 namespace tq {
 namespace {
@@ -15,26 +16,52 @@ namespace {
 enum class Choice { None, First, Second, Exit };
 
 struct DialogRun {
-    GtkWidget* window = nullptr;
     Choice choice = Choice::None;
     bool destroyed = false;
+};
+
+// A button of a connection dialog; a gap of 10 pixels may stand before it.
+struct DialogButton {
+    int caption; // text row
+    int width;
+    Choice choice;
+    bool gap_before = false;
 };
 
 void on_destroyed(GtkWidget*, gpointer data) { static_cast<DialogRun*>(data)->destroyed = true; }
 
 template <Choice C> void on_choice(GtkWidget*, gpointer data)
 {
-    auto* run = static_cast<DialogRun*>(data);
-    run->choice = C;
+    static_cast<DialogRun*>(data)->choice = C;
     if (C == Choice::Exit)
         std::exit(0);
     close_message_window();
 }
 
-GtkWidget* new_dialog_window(DialogRun& run)
+GCallback handler_of(Choice c)
 {
+    switch (c) {
+    case Choice::First: return G_CALLBACK(on_choice<Choice::First>);
+    case Choice::Second: return G_CALLBACK(on_choice<Choice::Second>);
+    default: return G_CALLBACK(on_choice<Choice::Exit>);
+    }
+}
+
+GtkWidget* spacer_label(int width, int height)
+{
+    GtkWidget* l = new_label("");
+    gtk_widget_set_size_request(l, width, height);
+    return l;
+}
+
+// The dialog in the message-window slot: modal, centred, kept above, not
+// resizable or deletable, the text between two 400 x 15 spacers and the
+// buttons below. Runs the toolkit until it is gone (a choice, or another
+// message taking the slot) and returns the choice.
+Choice run_choice_dialog(const char* message, std::initializer_list<DialogButton> buttons)
+{
+    DialogRun run;
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    run.window = w;
     take_message_slot(w);
     g_signal_connect(w, "destroy", G_CALLBACK(on_destroyed), &run);
     gtk_window_set_title(GTK_WINDOW(w), text(23));
@@ -45,29 +72,31 @@ GtkWidget* new_dialog_window(DialogRun& run)
     gtk_window_set_keep_above(GTK_WINDOW(w), TRUE);
     if (widget_state().main_window)
         gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(widget_state().main_window));
-    return w;
-}
 
-GtkWidget* sized_button(GtkWidget* row, const char* label, int width, GCallback handler,
-                        DialogRun& run)
-{
-    GtkWidget* b = new_button(label);
-    gtk_widget_set_size_request(b, width, 25);
-    g_signal_connect(b, "clicked", handler, &run);
-    pack(row, b);
-    return b;
-}
+    GtkWidget* box = gtk_vbox_new(FALSE, 1);
+    gtk_container_add(GTK_CONTAINER(w), box);
+    pack(box, spacer_label(400, 15));
+    pack(box, new_label(message));
+    pack(box, spacer_label(400, 15));
+    GtkWidget* row = gtk_hbox_new(FALSE, 1);
+    pack(box, row);
+    for (const DialogButton& b : buttons) {
+        if (b.gap_before)
+            add_spacer(row);
+        GtkWidget* button = new_button(text(b.caption));
+        gtk_widget_set_size_request(button, b.width, 25);
+        g_signal_connect(button, "clicked", handler_of(b.choice), &run);
+        pack(row, button);
+    }
+    gtk_widget_show_all(w);
 
-// Runs the toolkit until the dialog is gone (a choice, or another message
-// taking the slot).
-void run_until_closed(DialogRun& run)
-{
     while (!run.destroyed) {
         while (gtk_events_pending())
             gtk_main_iteration();
         if (!run.destroyed)
             platform::sleep_ms(10);
     }
+    return run.choice;
 }
 
 void call(const std::function<void()>& f)
@@ -80,56 +109,23 @@ void call(const std::function<void()>& f)
 
 void run_bootloader_dialog(AppState& a)
 {
-    DialogRun run;
-    GtkWidget* w = new_dialog_window(run);
-    GtkWidget* box = gtk_vbox_new(FALSE, 1);
-    gtk_container_add(GTK_CONTAINER(w), box);
-    GtkWidget* top = new_label("");
-    gtk_widget_set_size_request(top, 400, 15);
-    pack(box, top);
-    pack(box, new_label(text(212)));
-    GtkWidget* bottom = new_label("");
-    gtk_widget_set_size_request(bottom, 400, 15);
-    pack(box, bottom);
-    GtkWidget* row = gtk_hbox_new(FALSE, 1);
-    pack(box, row);
-    sized_button(row, text(224), 170, G_CALLBACK(on_choice<Choice::First>), run);
-    sized_button(row, text(285), 190, G_CALLBACK(on_choice<Choice::Second>), run);
-    add_spacer(row);
-    sized_button(row, text(282), 170, G_CALLBACK(on_choice<Choice::Exit>), run);
-    gtk_widget_show_all(w);
-
-    run_until_closed(run);
-    if (run.choice == Choice::First)
+    const Choice c = run_choice_dialog(text(212), {{224, 170, Choice::First},
+                                                   {285, 190, Choice::Second},
+                                                   {282, 170, Choice::Exit, true}});
+    if (c == Choice::First)
         call(a.shell.tools.program_bootloader);
-    else if (run.choice == Choice::Second)
+    else if (c == Choice::Second)
         call(a.shell.tools.remote_access);
 }
 
 void run_version_mismatch_dialog(AppState& a, const std::string& message)
 {
-    DialogRun run;
-    GtkWidget* w = new_dialog_window(run);
-    GtkWidget* box = gtk_vbox_new(FALSE, 1);
-    gtk_container_add(GTK_CONTAINER(w), box);
-    GtkWidget* top = new_label("");
-    gtk_widget_set_size_request(top, 400, 15);
-    pack(box, top);
-    pack(box, new_label(message.c_str()));
-    GtkWidget* bottom = new_label("");
-    gtk_widget_set_size_request(bottom, 400, 15);
-    pack(box, bottom);
-    GtkWidget* row = gtk_hbox_new(FALSE, 1);
-    pack(box, row);
-    sized_button(row, text(282), 170, G_CALLBACK(on_choice<Choice::Exit>), run);
-    sized_button(row, text(283), 190, G_CALLBACK(on_choice<Choice::First>), run);
-    sized_button(row, text(384), 170, G_CALLBACK(on_choice<Choice::Second>), run);
-    gtk_widget_show_all(w);
-
-    run_until_closed(run);
-    if (run.choice == Choice::First)
+    const Choice c = run_choice_dialog(message.c_str(), {{282, 170, Choice::Exit},
+                                                         {283, 190, Choice::First},
+                                                         {384, 170, Choice::Second}});
+    if (c == Choice::First)
         call(a.shell.tools.firmware_update);
-    else if (run.choice == Choice::Second)
+    else if (c == Choice::Second)
         device_close(a.link);
 }
 

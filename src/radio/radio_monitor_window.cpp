@@ -183,8 +183,6 @@ void close_radio_monitor()
     close_radio_monitor(c);
 }
 
-bool radio_monitor_is_open() { return app().radio.monitor_open; }
-
 void radio_monitor_poll_step()
 {
     auto c = context();

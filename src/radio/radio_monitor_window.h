@@ -10,7 +10,6 @@ namespace tq {
 void open_radio_monitor(bool search);
 // Closes the window, if open, and tells the receiver.
 void close_radio_monitor();
-bool radio_monitor_is_open();
 // The periodic step while the window is open.
 void radio_monitor_poll_step();
 

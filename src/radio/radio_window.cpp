@@ -516,8 +516,6 @@ void close_radio_window()
     radio_close(c);
 }
 
-bool radio_window_is_open() { return app().radio.window_open; }
-
 void radio_poll_step()
 {
     auto c = context();

@@ -10,7 +10,6 @@ void open_radio_window();
 // Closes it and returns the unit to normal radio operation; nothing when
 // it is closed.
 void close_radio_window();
-bool radio_window_is_open();
 // The periodic step while the window is open.
 void radio_poll_step();
 
