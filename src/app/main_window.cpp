@@ -289,16 +289,6 @@ void connect_connection_ui(AppState& a)
             gtk_widget_hide(s.shell.pin_menu_item);
         close_tool_windows(s);
     };
-    if (!ui.unit_identified) {
-        // Until the settings pages exist, the main area keeps its size rule.
-        ui.unit_identified = [] {
-            AppState& s = app();
-            gtk_widget_set_size_request(s.shell.main_scroller, 1010,
-                                        s.connection.unit_model == 511 ? 650 : 705);
-            while (gtk_events_pending())
-                gtk_main_iteration();
-        };
-    }
 }
 
 void loop_iteration(AppState& a)
