@@ -57,6 +57,15 @@ GtkWidget* fit_caption(GtkWidget* label)
     return label;
 }
 
+// A chosen option too long for its 520-pixel list shows whole as the list's
+// tooltip, as a caption does.
+void show_choice_tooltip(GtkComboBox* combo, gpointer)
+{
+    gchar* chosen = gtk_combo_box_get_active_text(combo);
+    gtk_widget_set_tooltip_text(GTK_WIDGET(combo), chosen);
+    g_free(chosen);
+}
+
 void paint(GtkWidget* widget, bool red)
 {
     if (widget)
@@ -213,6 +222,7 @@ struct Builder {
         gtk_widget_show(combo);
         control(p, f).combo = combo;
         g_signal_connect(combo, "changed", G_CALLBACK(on_combo_changed), bind(p, f));
+        g_signal_connect(combo, "changed", G_CALLBACK(show_choice_tooltip), nullptr);
         return combo;
     }
 
