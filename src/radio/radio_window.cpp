@@ -369,6 +369,11 @@ void build_row(GtkWidget* box, int slot)
 
     r.name = gtk_button_new();
     r.name_label = new_label("");
+    // The cell is insensitive, yet its name is read: black, not the
+    // toolkit's pale insensitive grey, which vanishes on the green of a
+    // heard device.
+    static const GdkColor black = {0, 0, 0, 0};
+    gtk_widget_modify_fg(r.name_label, GTK_STATE_INSENSITIVE, &black);
     gtk_container_add(GTK_CONTAINER(r.name), r.name_label);
     gtk_widget_set_size_request(r.name, 147, kCell);
     gtk_widget_set_sensitive(r.name, FALSE);
