@@ -75,10 +75,12 @@ bool Programmer::charge_report()
     ++reports_carried;
     if (latency_per_report_ms > 0)
         platform::sleep_ms(latency_per_report_ms);
-    if (faults.unplug_after_reports == 0)
-        plugged = false;
-    else if (faults.unplug_after_reports > 0)
+    if (faults.unplug_after_reports == 0) {
+        faults.unplug_after_reports = -1;
+        unplug();
+    } else if (faults.unplug_after_reports > 0) {
         --faults.unplug_after_reports;
+    }
     return plugged;
 }
 
@@ -241,6 +243,17 @@ int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
     const std::size_t n = std::min(length, report.size());
     std::copy_n(report.begin(), n, data);
     return int(n);
+}
+
+void Programmer::unplug()
+{
+    // The programmer takes its power from the cable: what it held is lost,
+    // and a handle opened before does not come back with it.
+    plugged = false;
+    ++generation_;
+    input_.clear();
+    assembling_.clear();
+    unit.clear_replies();
 }
 
 void Programmer::reenumerate(Variant variant, int absent_ms)

@@ -26,7 +26,8 @@ enum class Variant {
 };
 
 struct Faults {
-    // Unplug once this many more reports (written or read) have passed; -1 never.
+    // Unplug (Programmer::unplug) once this many more reports (written or
+    // read) have passed; -1 never.
     int unplug_after_reports = -1;
     // Garble the checksum of the next reply frame.
     bool corrupt_next_reply = false;
@@ -76,6 +77,10 @@ public:
     // absent_ms on the clock (never, when negative). Handles opened before
     // stop working, as a re-enumerated USB device's would.
     void reenumerate(Variant variant, int absent_ms);
+    // The cable is pulled: the programmer loses its power, its queued
+    // reports and the frame it was assembling; handles opened before stay
+    // dead when it is plugged in again (plugged = true).
+    void unplug();
     int generation() const { return generation_; }
     bool present() const;
 
