@@ -5,17 +5,6 @@
 
 namespace tq {
 
-std::uint8_t crc8_maxim(const std::uint8_t* data, std::size_t length)
-{
-    std::uint8_t crc = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? std::uint8_t((crc >> 1) ^ 0x8C) : std::uint8_t(crc >> 1);
-    }
-    return crc;
-}
-
 OneWireId pseudo_identifier(PseudoModule m)
 {
     const char* tag = m == PseudoModule::AuxFortin ? "ZORVO" : "ZORVN";

@@ -2,6 +2,7 @@
 // hex text, and the bus device list the unit reports.
 #pragma once
 
+#include "link/crc8.h"
 #include "modules/modules_state.h"
 
 #include <array>
@@ -10,10 +11,6 @@
 #include <string>
 
 namespace tq {
-
-// CRC-8/MAXIM (the one-wire ROM CRC): reflected polynomial 0x31, initial
-// value 0, no final XOR.
-std::uint8_t crc8_maxim(const std::uint8_t* data, std::size_t length);
 
 // Modules built into the unit, known by fixed identifiers.
 enum class PseudoModule { AuxFortin, CableLoom, AuxModule };

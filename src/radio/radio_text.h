@@ -3,6 +3,7 @@
 // records, and what a device row shows for them. Plain code, no I/O.
 #pragma once
 
+#include "link/crc8.h"
 #include "radio/radio_state.h"
 
 #include <array>
@@ -14,14 +15,6 @@
 #include <vector>
 
 namespace tq {
-
-// CRC-8/MAXIM (Dallas 1-Wire): reflected polynomial 0x31, initial 0, no
-// final XOR. Continues from crc.
-std::uint8_t crc8_maxim(const std::uint8_t* data, std::size_t n, std::uint8_t crc = 0);
-inline std::uint8_t crc8_maxim(std::string_view s)
-{
-    return crc8_maxim(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
-}
 
 // The longest request data a line may carry: a line travels in one bridge
 // write inside one link frame.
