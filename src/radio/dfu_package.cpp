@@ -71,8 +71,7 @@ std::string squeeze(std::span<const std::uint8_t> data)
 bool is_ble_image(std::span<const std::uint8_t> file)
 {
     return file.size() >= kBleMagic.size() &&
-           std::equal(kBleMagic.begin(), kBleMagic.end(), file.begin(),
-                      [](char a, std::uint8_t b) { return std::uint8_t(a) == b; });
+           std::equal(kBleMagic.begin(), kBleMagic.end(), file.begin());
 }
 
 std::uint32_t crc32_update(std::uint32_t crc, std::span<const std::uint8_t> data)

@@ -4,6 +4,7 @@
 // offset and size is checked against the file before it is used.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,7 +17,9 @@ namespace tq {
 inline constexpr std::size_t kRadioFileLimit = 262144;
 
 // A .ble file begins with "BLERADIo"; the payload follows.
-inline constexpr std::string_view kBleMagic = "BLERADIo";
+// (An array, not a view of a literal: each translation unit may hold its
+// own copy of a literal, and a view's begin and end must come from one.)
+inline constexpr std::array<std::uint8_t, 8> kBleMagic = {'B', 'L', 'E', 'R', 'A', 'D', 'I', 'o'};
 bool is_ble_image(std::span<const std::uint8_t> file);
 
 // CRC-32 of the zip format (also the DFU's), continued from crc.
