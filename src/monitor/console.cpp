@@ -7,22 +7,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include <glib.h>
+
 namespace tq {
 namespace {
 
 constexpr int kResponseCycles = 40;
 constexpr int kResponsePauseMs = 50;
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::time_t wall_now(const ConsoleState& c)
 {
@@ -255,8 +246,8 @@ std::optional<ConsoleCommand> parse_command_field(std::string_view field)
 {
     if (field.size() < 2)
         return std::nullopt;
-    const int hi = hex_value(field[0]);
-    const int lo = hex_value(field[1]);
+    const int hi = g_ascii_xdigit_value(field[0]);
+    const int lo = g_ascii_xdigit_value(field[1]);
     if (hi < 0 || lo < 0)
         return std::nullopt;
     ConsoleCommand c;
@@ -280,8 +271,8 @@ std::vector<std::uint8_t> parse_data_field(std::string_view field)
         if (next == 'x' || next == 'X') {
             if (i + 3 >= field.size())
                 break; // "\x" and less than two characters: cut off
-            const int hi = hex_value(field[i + 2]);
-            const int lo = hex_value(field[i + 3]);
+            const int hi = g_ascii_xdigit_value(field[i + 2]);
+            const int lo = g_ascii_xdigit_value(field[i + 3]);
             if (hi >= 0 && lo >= 0) {
                 bytes.push_back(std::uint8_t(hi * 16 + lo));
                 i += 3;

@@ -3,26 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <glib.h>
+
 namespace tq {
 namespace {
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // The leading hex digits of s (at most max_digits); 0 when there are none.
 std::uint32_t hex_prefix(std::string_view s, std::size_t max_digits)
 {
     std::uint32_t v = 0;
     for (std::size_t i = 0; i < s.size() && i < max_digits; ++i) {
-        const int d = hex_value(s[i]);
+        const int d = g_ascii_xdigit_value(s[i]);
         if (d < 0)
             break;
         v = v * 16 + std::uint32_t(d);
@@ -72,7 +63,7 @@ std::optional<unsigned> hex_field(std::string_view s, std::size_t pos, std::size
         return std::nullopt;
     unsigned v = 0;
     for (std::size_t i = 0; i < width; ++i) {
-        const int d = hex_value(s[pos + i]);
+        const int d = g_ascii_xdigit_value(s[pos + i]);
         if (d < 0)
             return std::nullopt;
         v = v * 16 + unsigned(d);
