@@ -169,23 +169,23 @@ TEST(AutoflashKey, ControlWithAModifierAndF)
 TEST(AutoflashFolder, ListsBinFilesWithTheirTimes)
 {
     test::TempFolder dir;
-    const std::string a = dir.write("a.bin", {1, 2, 3});
-    const std::string b = dir.write("B.BIN", {4});
-    dir.write("notes.txt", {5});
-    dir.write("a.bin.part", {6});
-    const std::string sub = dir.path + "/folder.bin";
+    const std::string a = dir.write_bytes("a.bin", {1, 2, 3});
+    const std::string b = dir.write_bytes("B.BIN", {4});
+    dir.write_bytes("notes.txt", {5});
+    dir.write_bytes("a.bin.part", {6});
+    const std::string sub = dir.path() + "/folder.bin";
     g_mkdir(sub.c_str(), 0700);
     struct timespec times[2] = {{1'600'000'000, 250'000'000}, {1'600'000'000, 250'000'000}};
     utimensat(AT_FDCWD, a.c_str(), times, 0);
 
-    auto files = list_bin_files(dir.path);
+    auto files = list_bin_files(dir.path());
     g_rmdir(sub.c_str());
     std::sort(files.begin(), files.end(), [](auto& x, auto& y) { return x.name < y.name; });
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[0].name, "B.BIN");
     EXPECT_EQ(files[1].name, "a.bin");
     EXPECT_EQ(files[1].modified_us, 1'600'000'000'250'000);
-    EXPECT_TRUE(list_bin_files(dir.path + "/missing").empty());
+    EXPECT_TRUE(list_bin_files(dir.path() + "/missing").empty());
 }
 
 } // namespace

@@ -6,12 +6,9 @@
 #include "firmware/update.h"
 #include "sim/usb_bootloader.h"
 #include "support/sim_link.h"
-
-#include <glib.h>
-#include <glib/gstdio.h>
+#include "support/temp_folder.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,32 +31,6 @@ inline std::vector<std::uint8_t> firmware_file(std::size_t image_size,
     file[15] = std::uint8_t(crc >> 8);
     return file;
 }
-
-// A folder of its own under the temporary folder, removed at the end.
-struct TempFolder {
-    TempFolder()
-    {
-        gchar* made = g_dir_make_tmp("tq-firmware-XXXXXX", nullptr);
-        path = made ? made : "";
-        g_free(made);
-    }
-    ~TempFolder()
-    {
-        for (const std::string& f : files)
-            std::remove(f.c_str());
-        g_rmdir(path.c_str());
-    }
-    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes)
-    {
-        const std::string file = path + "/" + name;
-        g_file_set_contents(file.c_str(), reinterpret_cast<const char*>(bytes.data()),
-                            gssize(bytes.size()), nullptr);
-        files.push_back(file);
-        return file;
-    }
-    std::string path;
-    std::vector<std::string> files;
-};
 
 // What the update showed and did, in order.
 struct UiLog {

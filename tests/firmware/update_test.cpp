@@ -75,7 +75,7 @@ TEST_F(Update, WholeUpdateLeavesExactlyImagePaddingAndMarkerInFlash)
     const auto file = test::firmware_file(100'003); // not a multiple of 56
     const std::size_t size = file.size() - 16;
     const std::size_t blocks = (size + 55) / 56;
-    log.choices = {dir.write("new.bin", file)};
+    log.choices = {dir.write_bytes("new.bin", file)};
     ASSERT_EQ(s.open(), kOpenProgrammer);
 
     EXPECT_EQ(run(kFirmwareSwitch), 1);
@@ -138,7 +138,7 @@ TEST_F(Update, WholeUpdateLeavesExactlyImagePaddingAndMarkerInFlash)
 TEST_F(Update, ProgramFromTheBootloaderDialogSearchesAtOnceWithoutSwitching)
 {
     s.programmer.set_variant(sim::Variant::Bootloader); // the unit sits in its bootloader
-    log.choices = {dir.write("new.bin", test::firmware_file(10'000))};
+    log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000))};
     EXPECT_EQ(run(kFirmwareNoSwitch), 1);
     EXPECT_EQ(log.messages, std::vector<std::string>{"Successfully programmed device."});
     EXPECT_EQ(commands_received(cmd::kEnterBootloader), 0);
@@ -150,7 +150,7 @@ TEST_F(Update, ProgramFromTheBootloaderDialogSearchesAtOnceWithoutSwitching)
 
 TEST_F(Update, WithoutADeviceOnlyTheProgramPathRuns)
 {
-    log.choices = {dir.write("new.bin", test::firmware_file(10'000))};
+    log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000))};
     for (int mode : {kFirmwareSwitch, kFirmwareAutoflash}) {
         EXPECT_EQ(run(mode), 1);
         EXPECT_EQ(log.chooser_opened, 0);
@@ -172,12 +172,12 @@ TEST_F(Update, CancelLeavesEverythingAsItWas)
 
 TEST_F(Update, FileDialogOpensAgainAfterUnreadableOrShortFileButNotAfterBadOne)
 {
-    const std::string good = dir.write("good.bin", test::firmware_file(10'000));
-    const std::string short_one = dir.write("short.bin", test::firmware_file(9'999 - 16));
+    const std::string good = dir.write_bytes("good.bin", test::firmware_file(10'000));
+    const std::string short_one = dir.write_bytes("short.bin", test::firmware_file(9'999 - 16));
     auto bad_crc = test::firmware_file(10'000);
     bad_crc[100] ^= 1;
-    const std::string bad = dir.write("bad.bin", bad_crc);
-    const std::string missing = dir.path + "/missing.bin";
+    const std::string bad = dir.write_bytes("bad.bin", bad_crc);
+    const std::string missing = dir.path() + "/missing.bin";
 
     struct Case {
         std::vector<std::optional<std::string>> choices;
@@ -209,12 +209,12 @@ TEST_F(Update, UnusableFileInAutoflashModeReturnsZeroSilently)
         std::string file;
         std::vector<std::string> messages;
     } cases[] = {
-        {dir.write("bad.bin", bad_crc), {}},
-        {dir.write("short.bin", test::firmware_file(9'999 - 16)), {}},
-        {dir.write("tag.bin", test::firmware_file(10'000, "TQ511F3 ")), {}},
-        {dir.write("empty.bin", {}), {}},
+        {dir.write_bytes("bad.bin", bad_crc), {}},
+        {dir.write_bytes("short.bin", test::firmware_file(9'999 - 16)), {}},
+        {dir.write_bytes("tag.bin", test::firmware_file(10'000, "TQ511F3 ")), {}},
+        {dir.write_bytes("empty.bin", {}), {}},
         // Only a file that cannot be opened is reported, as everywhere.
-        {dir.path + "/gone.bin", {"Error opening file"}},
+        {dir.path() + "/gone.bin", {"Error opening file"}},
     };
     ASSERT_EQ(s.open(), kOpenProgrammer);
     for (const Case& c : cases) {
@@ -269,7 +269,7 @@ TEST_F(Update, EveryFailureEndsWithItsMessageAndAnEmptyLink)
         test::TempFolder folder;
         test::UiLog l;
         c.setup(unit, l);
-        l.choices = {folder.write("f.bin", test::firmware_file(c.image))};
+        l.choices = {folder.write_bytes("f.bin", test::firmware_file(c.image))};
         FirmwareState f;
         ASSERT_EQ(unit.open(), kOpenProgrammer);
         const std::int64_t start = platform::now_ms();
@@ -294,7 +294,7 @@ TEST_F(Update, EveryFailureEndsWithItsMessageAndAnEmptyLink)
 TEST_F(Update, UnplugDuringProgrammingOffersTheBootloaderDialogAgain)
 {
     const auto file = test::firmware_file(30'000);
-    log.choices = {dir.write("new.bin", file), dir.write("new.bin", file)};
+    log.choices = {dir.write_bytes("new.bin", file), dir.write_bytes("new.bin", file)};
     log.on_bar_text = [this](const std::string& t) {
         if (t == "50%")
             s.programmer.plugged = false;
@@ -326,7 +326,7 @@ TEST_F(Update, UnplugDuringProgrammingOffersTheBootloaderDialogAgain)
 
 TEST_F(Update, AnUpdateDoesNotStartInsideAnother)
 {
-    log.choices = {dir.write("new.bin", test::firmware_file(10'000))};
+    log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000))};
     ASSERT_EQ(s.open(), kOpenProgrammer);
     int inner = -1;
     log.on_bar_text = [&](const std::string& t) {

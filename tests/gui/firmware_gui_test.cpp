@@ -160,7 +160,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
 {
     test::SimUnit s;
     test::TempFolder dir;
-    const std::string file = dir.write("new.bin", test::firmware_file(40'000));
+    const std::string file = dir.write_bytes("new.bin", test::firmware_file(40'000));
     ASSERT_EQ(s.open(), kOpenProgrammer);
     FirmwareState fw;
     GtkWidget* status = gtk_label_new("TQ512-0481");
@@ -227,7 +227,7 @@ TEST_F(FirmwareGui, FileDialogKeepsTheLinkServicedAndRemembersTheFolder)
     test::SimUnit s;
     ASSERT_EQ(s.open(), kOpenProgrammer);
     test::TempFolder dir;
-    const std::string file = dir.write("new.bin", test::firmware_file(10'000));
+    const std::string file = dir.write_bytes("new.bin", test::firmware_file(10'000));
     for (int i = 0; i < 3; ++i)
         s.programmer.unit.send_text("tick");
 
@@ -246,12 +246,12 @@ TEST_F(FirmwareGui, FileDialogKeepsTheLinkServicedAndRemembersTheFolder)
     FileChooserRequest request;
     request.title = text(26);
     request.patterns = {"*.bin"};
-    request.folder = dir.path;
+    request.folder = dir.path();
     std::string remembered;
     const auto chosen = choose_file_polling(s.link, request, [&](const std::string& f) { remembered = f; });
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, file);
-    EXPECT_EQ(remembered, dir.path);
+    EXPECT_EQ(remembered, dir.path());
     EXPECT_EQ(s.console, "tick" "tick" "tick"); // what the unit said was taken in meanwhile
     EXPECT_GT(s.programmer.polls_seen, 3);
     EXPECT_EQ(find_toplevel("Select firmware file"), nullptr);
@@ -279,7 +279,7 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
 {
     platform::ScopedVirtualClock clock;
     test::TempFolder dir;
-    dir.write("present.bin", test::firmware_file(10'000));
+    dir.write_bytes("present.bin", test::firmware_file(10'000));
     LinkState link;
     FirmwareState fw;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -299,7 +299,7 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
         GtkWidget* d = find_toplevel("Wybierz katalog");
         if (!d)
             return true;
-        return pick(d, dir.path, [](GtkWidget* c, const std::string& f) {
+        return pick(d, dir.path(), [](GtkWidget* c, const std::string& f) {
             gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(c), f.c_str());
         });
     };
@@ -318,11 +318,11 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
     EXPECT_FALSE(press(GDK_f, GDK_CONTROL_MASK)); // passed on
     EXPECT_TRUE(fw.autoflash_folder.empty());
     EXPECT_TRUE(press(GDK_F, GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SHIFT_MASK));
-    EXPECT_EQ(fw.autoflash_folder, dir.path);
-    EXPECT_EQ(remembered, dir.path);
+    EXPECT_EQ(fw.autoflash_folder, dir.path());
+    EXPECT_EQ(remembered, dir.path());
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "AUTOFLASH");
     EXPECT_GT(fw.newest_file_time, 1); // the file already there is recorded, not written
-    EXPECT_EQ(fw.autoflash_file, dir.path + "/present.bin");
+    EXPECT_EQ(fw.autoflash_file, dir.path() + "/present.bin");
     gtk_widget_destroy(window);
     pump();
 }

@@ -4,8 +4,10 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tq::test {
 
@@ -24,8 +26,9 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-    // Writes a file below the folder (parent folders are created).
-    void write(const std::string& name, const std::string& content) const
+    // Writes a file below the folder (parent folders are created) and
+    // returns its path.
+    std::string write(const std::string& name, const std::string& content) const
     {
         const std::string full = *this / name;
         gchar* dir = g_path_get_dirname(full.c_str());
@@ -35,6 +38,11 @@ public:
             std::fwrite(content.data(), 1, content.size(), f);
             std::fclose(f);
         }
+        return full;
+    }
+    std::string write_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const
+    {
+        return write(name, std::string(bytes.begin(), bytes.end()));
     }
     void make_folder(const std::string& name) const
     {
