@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,21 +14,12 @@ namespace {
 
 constexpr const char* kDevicePrefix = "devices/pci0000:00/0000:00:14.0/usb1/";
 
+// Removes a file, a link or a folder with everything in it; a link is
+// removed, not followed.
 void remove_tree(const std::string& path)
 {
-    if (path.empty())
-        return;
-    if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR) &&
-        !g_file_test(path.c_str(), G_FILE_TEST_IS_SYMLINK)) {
-        if (GDir* dir = g_dir_open(path.c_str(), 0, nullptr)) {
-            while (const gchar* name = g_dir_read_name(dir))
-                remove_tree(path + "/" + name);
-            g_dir_close(dir);
-        }
-        g_rmdir(path.c_str());
-    } else {
-        g_unlink(path.c_str());
-    }
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string parent_of(const std::string& path) { return path.substr(0, path.rfind('/')); }

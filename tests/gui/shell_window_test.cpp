@@ -15,6 +15,7 @@
 #include "text/texts.h"
 #include "widgets/kit.h"
 
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

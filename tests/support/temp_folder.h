@@ -2,10 +2,10 @@
 #pragma once
 
 #include <glib.h>
-#include <glib/gstdio.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,7 +19,11 @@ public:
         path_ = p ? p : "";
         g_free(p);
     }
-    ~TempFolder() { remove_tree(path_); }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -64,23 +68,6 @@ public:
     }
 
 private:
-    static void remove_tree(const std::string& path)
-    {
-        if (path.empty())
-            return;
-        if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR) &&
-            !g_file_test(path.c_str(), G_FILE_TEST_IS_SYMLINK)) {
-            if (GDir* dir = g_dir_open(path.c_str(), 0, nullptr)) {
-                while (const gchar* name = g_dir_read_name(dir))
-                    remove_tree(path + "/" + name);
-                g_dir_close(dir);
-            }
-            g_rmdir(path.c_str());
-        } else {
-            g_unlink(path.c_str());
-        }
-    }
-
     std::string path_;
 };
 
