@@ -281,8 +281,6 @@ void connect_connection_ui(AppState& a)
     ui.unit_refused = [](const std::string& t) { run_version_mismatch_dialog(app(), t); };
     ui.disconnected = [] {
         AppState& s = app();
-        widget_state().store_button = nullptr;
-        widget_state().store_button_label = nullptr;
         if (s.shell.remove_settings_pages)
             s.shell.remove_settings_pages();
         if (s.shell.pin_menu_item)

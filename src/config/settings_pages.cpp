@@ -596,8 +596,6 @@ GtkWidget* build_button_bar(ConfigState& s, LinkState& link)
 
     p->save_button = p->buttons[5];
     p->save_label = gtk_bin_get_child(GTK_BIN(p->save_button));
-    widget_state().store_button = p->save_button;
-    widget_state().store_button_label = p->save_label;
     return p->button_bar;
 }
 
@@ -644,11 +642,6 @@ void destroy_settings_pages(ConfigState& s)
         gtk_widget_destroy(p->notebook);
     if (p->button_bar)
         gtk_widget_destroy(p->button_bar);
-    WidgetState& w = widget_state();
-    if (w.store_button == p->save_button) {
-        w.store_button = nullptr;
-        w.store_button_label = nullptr;
-    }
     auto& all = bindings();
     all.erase(std::remove_if(all.begin(), all.end(),
                              [p](const std::unique_ptr<Binding>& b) { return b->pages == p; }),

@@ -3,19 +3,10 @@
 #include "platform/clock.h"
 #include "text/texts.h"
 
-#include <cstdlib>
-
 namespace tq {
 namespace {
 
 constexpr int kEntryHeight = 20;
-const GdkColor kRed = {0, 0xFFFF, 0, 0};
-
-GtkWidget* child_label(GtkWidget* button)
-{
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(button));
-    return child && GTK_IS_LABEL(child) ? child : button;
-}
 
 GtkWidget* labelled(GtkWidget* button, const char* text)
 {
@@ -62,14 +53,6 @@ void pump_pending()
         gtk_main_iteration();
 }
 
-void mark_labels(GtkWidget* const* widgets, int count, bool differs)
-{
-    for (int i = 0; i < count; ++i)
-        set_text_colour(child_label(widgets[i]), differs ? &kRed : nullptr);
-    if (differs)
-        mark_store_button(true);
-}
-
 } // namespace
 
 WidgetState& widget_state()
@@ -101,14 +84,6 @@ GtkWidget* new_label(const char* text)
 {
     GtkWidget* label = gtk_label_new(text);
     gtk_widget_show(label);
-    return label;
-}
-
-GtkWidget* new_small_label(const char* text)
-{
-    GtkWidget* label = new_label(text);
-    if (widget_state().fonts.small)
-        gtk_widget_modify_font(label, widget_state().fonts.small);
     return label;
 }
 
@@ -165,27 +140,6 @@ GtkWidget* add_row_label(GtkWidget* box, const char* text)
     return label;
 }
 
-GtkWidget* add_bold_row_label(GtkWidget* box, const char* text)
-{
-    GtkWidget* label = add_row_label(box, text);
-    if (widget_state().fonts.bold)
-        gtk_widget_modify_font(label, widget_state().fonts.bold);
-    return label;
-}
-
-GtkWidget* add_clickable_row_label(GtkWidget* box, const char* text, Callback handler,
-                                   gpointer data)
-{
-    GtkWidget* events = gtk_event_box_new();
-    gtk_widget_add_events(events, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
-    GtkWidget* label = sized_row_label(text);
-    gtk_container_add(GTK_CONTAINER(events), label);
-    g_signal_connect(events, "button_release_event", handler, data);
-    gtk_widget_show(events);
-    pack(box, events);
-    return label;
-}
-
 GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text)
 {
     gchar* numbered = g_strdup_printf("  %d. %s", counter, text);
@@ -224,115 +178,6 @@ GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, GtkWidget** 
     GtkEntryBuffer* first = add_readonly_entry(row, widget_state().entry_width, out_first);
     gtk_entry_buffer_set_text(first, text, -1);
     return add_readonly_entry(row, widget_state().entry_width, out_second);
-}
-
-GtkWidget* add_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair)
-{
-    GtkWidget* row = new_row_box();
-    pack(box, row);
-    add_row_label(row, text);
-    pair[0] = new_radio_button(nullptr, tq::text(1));
-    pair[1] = new_radio_button(pair[0], tq::text(0));
-    pack(row, pair[0]);
-    pack(row, pair[1]);
-    return row;
-}
-
-GtkWidget* add_clickable_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair,
-                                    Callback handler, gpointer data)
-{
-    GtkWidget* row = new_row_box();
-    pack(box, row);
-    add_clickable_row_label(row, text, handler, data);
-    pair[0] = new_radio_button(nullptr, tq::text(1));
-    pair[1] = new_radio_button(pair[0], tq::text(0));
-    for (GtkWidget* b : pair) {
-        g_signal_connect(b, "clicked", handler, data);
-        pack(row, b);
-    }
-    return row;
-}
-
-GtkWidget* add_choice_pair_row(GtkWidget* box, const char* text, RadioPair& pair, Callback handler,
-                               bool pack_row, bool yes_first, gpointer data)
-{
-    GtkWidget* row = new_row_box();
-    if (pack_row)
-        pack(box, row);
-    add_row_label(row, text);
-    pair[0] = new_radio_button(nullptr, tq::text(yes_first ? 0 : 1));
-    pair[1] = new_radio_button(pair[0], tq::text(yes_first ? 1 : 0));
-    for (GtkWidget* b : pair) {
-        g_signal_connect(b, "clicked", handler, data);
-        pack(row, b);
-    }
-    return row;
-}
-
-GtkWidget* add_three_choice_row(GtkWidget* box, const char* text, RadioTriple& triple,
-                                Callback handler, const char* first, const char* second,
-                                const char* third, gpointer data)
-{
-    GtkWidget* row = new_row_box();
-    pack(box, row);
-    add_row_label(row, text);
-    triple[0] = new_radio_button(nullptr, first);
-    triple[1] = new_radio_button(triple[0], second);
-    triple[2] = new_radio_button(triple[0], third);
-    for (GtkWidget* b : triple) {
-        g_signal_connect(b, "clicked", handler, data);
-        pack(row, b);
-    }
-    return row;
-}
-
-GtkWidget* add_numbered_choice_row(int& counter, GtkWidget* box, const char* text, RadioPair& pair,
-                                   Callback handler, gpointer data)
-{
-    GtkWidget* row = new_row_box();
-    pack(box, row);
-    add_numbered_row_label(counter, row, text);
-    pair[0] = new_radio_button(nullptr, tq::text(1));
-    pair[1] = new_radio_button(pair[0], tq::text(0));
-    for (GtkWidget* b : pair) {
-        g_signal_connect(b, "clicked", handler, data);
-        pack(row, b);
-    }
-    return row;
-}
-
-int active_index(GtkWidget* const* buttons, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(buttons[i])))
-            return i;
-    }
-    return 0;
-}
-
-bool is_digits(const std::string& text)
-{
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
-GtkWidget* add_vertical_separator(GtkWidget* box)
-{
-    GtkWidget* s = gtk_vseparator_new();
-    gtk_widget_show(s);
-    gtk_box_pack_start(GTK_BOX(box), s, FALSE, FALSE, 0);
-    return s;
-}
-
-GtkWidget* add_horizontal_separator(GtkWidget* box)
-{
-    GtkWidget* s = gtk_hseparator_new();
-    gtk_widget_show(s);
-    gtk_box_pack_start(GTK_BOX(box), s, FALSE, FALSE, 0);
-    return s;
 }
 
 void colour_from_rgb(GdkColor& colour, std::uint32_t rgb)
@@ -475,51 +320,6 @@ void set_text_colour(GtkWidget* widget, const GdkColor* colour)
     gtk_widget_modify_fg(widget, GTK_STATE_PRELIGHT, colour);
     gtk_widget_modify_text(widget, GTK_STATE_NORMAL, colour);
     gtk_widget_modify_text(widget, GTK_STATE_PRELIGHT, colour);
-}
-
-void mark_combo(GtkWidget* combo, int stored_index)
-{
-    const bool differs = gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) != stored_index;
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo));
-    if (child)
-        set_text_colour(child, differs ? &kRed : nullptr);
-    // Cell renderers of a text combo take the colour from the combo's style.
-    set_text_colour(combo, differs ? &kRed : nullptr);
-    if (differs)
-        mark_store_button(true);
-}
-
-void mark_number_entry(GtkWidget* entry, GtkEntryBuffer* buffer, long stored)
-{
-    const bool differs = std::strtol(buffer_text(buffer).c_str(), nullptr, 10) != stored;
-    set_text_colour(entry, differs ? &kRed : nullptr);
-    if (differs)
-        mark_store_button(true);
-}
-
-void mark_text_entry(GtkWidget* entry, GtkEntryBuffer* buffer, const std::string& stored)
-{
-    const bool differs = buffer_text(buffer) != stored;
-    set_text_colour(entry, differs ? &kRed : nullptr);
-    if (differs)
-        mark_store_button(true);
-}
-
-void mark_radio_pair(const RadioPair& pair, int stored_index)
-{
-    mark_labels(pair.data(), 2, active_index(pair) != stored_index);
-}
-
-void mark_radio_triple(const RadioTriple& triple, int stored_index)
-{
-    mark_labels(triple.data(), 3, active_index(triple) != stored_index);
-}
-
-void mark_store_button(bool on)
-{
-    GtkWidget* label = widget_state().store_button_label;
-    if (label)
-        set_text_colour(label, on ? &kRed : nullptr);
 }
 
 } // namespace tq

@@ -7,7 +7,6 @@
 
 #include <gtk/gtk.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -30,8 +29,6 @@ struct WidgetState {
     GtkWidget* main_window = nullptr;    // gets the busy cursor
     GtkWidget* module_window = nullptr;  // gets the busy cursor while open
     GdkCursor* busy_cursor = nullptr;
-    GtkWidget* store_button = nullptr;   // "Save" of the settings pages
-    GtkWidget* store_button_label = nullptr;
 };
 
 WidgetState& widget_state();
@@ -42,7 +39,6 @@ void create_fonts();
 using Callback = GCallback;
 
 GtkWidget* new_label(const char* text);
-GtkWidget* new_small_label(const char* text);
 GtkWidget* new_menu_item(const char* text);
 GtkWidget* new_radio_button(GtkWidget* group_member, const char* text);
 GtkWidget* new_check_button(const char* text);
@@ -53,9 +49,6 @@ GtkWidget* new_wide_button(const char* text);
 void pack(GtkWidget* box, GtkWidget* child);
 GtkWidget* add_spacer(GtkWidget* box);
 GtkWidget* add_row_label(GtkWidget* box, const char* text);
-GtkWidget* add_bold_row_label(GtkWidget* box, const char* text);
-GtkWidget* add_clickable_row_label(GtkWidget* box, const char* text, Callback handler,
-                                   gpointer data = nullptr);
 GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text);
 GtkEntryBuffer* add_entry(GtkWidget* box, GtkWidget** out_entry = nullptr);
 GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, Callback handler, GtkWidget** out_entry,
@@ -64,30 +57,6 @@ GtkEntryBuffer* add_readonly_entry(GtkWidget* box, int width, GtkWidget** out_en
 GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, GtkWidget** out_first,
                                  GtkWidget** out_second);
 
-using RadioPair = std::array<GtkWidget*, 2>;
-using RadioTriple = std::array<GtkWidget*, 3>;
-
-GtkWidget* add_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair);
-GtkWidget* add_clickable_no_yes_row(GtkWidget* box, const char* text, RadioPair& pair,
-                                    Callback handler, gpointer data = nullptr);
-GtkWidget* add_choice_pair_row(GtkWidget* box, const char* text, RadioPair& pair, Callback handler,
-                               bool pack_row, bool yes_first, gpointer data = nullptr);
-GtkWidget* add_three_choice_row(GtkWidget* box, const char* text, RadioTriple& triple,
-                                Callback handler, const char* first, const char* second,
-                                const char* third, gpointer data = nullptr);
-GtkWidget* add_numbered_choice_row(int& counter, GtkWidget* box, const char* text, RadioPair& pair,
-                                   Callback handler, gpointer data = nullptr);
-
-// Index of the first active button of a group (the group must have one).
-int active_index(GtkWidget* const* buttons, int count);
-template <std::size_t N> int active_index(const std::array<GtkWidget*, N>& buttons)
-{
-    return active_index(buttons.data(), int(N));
-}
-
-bool is_digits(const std::string& text);
-GtkWidget* add_vertical_separator(GtkWidget* box);
-GtkWidget* add_horizontal_separator(GtkWidget* box);
 void colour_from_rgb(GdkColor& colour, std::uint32_t rgb);
 
 // Text of a whole buffer.
@@ -103,14 +72,6 @@ void take_message_slot(GtkWidget* window);
 
 void set_busy_cursor();
 void clear_busy_cursor();
-
-// Change markers: red text while the shown value differs from the stored one.
-void mark_combo(GtkWidget* combo, int stored_index);
-void mark_number_entry(GtkWidget* entry, GtkEntryBuffer* buffer, long stored);
-void mark_text_entry(GtkWidget* entry, GtkEntryBuffer* buffer, const std::string& stored);
-void mark_radio_pair(const RadioPair& pair, int stored_index);
-void mark_radio_triple(const RadioTriple& triple, int stored_index);
-void mark_store_button(bool on);
 
 // Text colour of a label-like widget (normal and hover); nullptr restores it.
 void set_text_colour(GtkWidget* widget, const GdkColor* colour);
