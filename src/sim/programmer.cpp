@@ -210,17 +210,6 @@ void Programmer::queue_text(const std::string& text)
     }
 }
 
-void Programmer::send_error_burst(const std::string& text)
-{
-    const std::size_t size = std::size_t(report_size());
-    input_.emplace_back(size, std::uint8_t(0xAA));
-    for (std::size_t at = 0; at < text.size(); at += size) {
-        std::vector<std::uint8_t> report(size, 0);
-        std::copy_n(text.begin() + std::ptrdiff_t(at), std::min(size, text.size() - at), report.begin());
-        input_.push_back(std::move(report));
-    }
-}
-
 void Programmer::queue_input_report(std::vector<std::uint8_t> report)
 {
     report.resize(std::size_t(report_size()));

@@ -62,9 +62,6 @@ public:
     std::vector<std::vector<std::uint8_t>> written;
     int polls_seen = 0;
 
-    // The programmer announces error text: a report of 0xAA bytes, then the
-    // text in plain reports.
-    void send_error_burst(const std::string& text);
     // Raw input reports queued as they are (tests of odd programmer output).
     void queue_input_report(std::vector<std::uint8_t> report);
 
