@@ -10,7 +10,7 @@
 #include "text/texts.h"
 #include "widgets/kit.h"
 
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 
 #include <gtest/gtest.h>
 #include <gdk/gdkkeysyms.h>
@@ -47,14 +47,10 @@ struct FirmwareGui : ::testing::Test {
 // The texts of every label under a widget, in order.
 void collect_labels(GtkWidget* w, std::vector<std::string>& out)
 {
-    if (GTK_IS_LABEL(w))
-        out.push_back(gtk_label_get_text(GTK_LABEL(w)));
-    if (GTK_IS_CONTAINER(w)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(w));
-        for (GList* c = children; c; c = c->next)
-            collect_labels(GTK_WIDGET(c->data), out);
-        g_list_free(children);
-    }
+    test::each_widget(w, [&](GtkWidget* x) {
+        if (GTK_IS_LABEL(x))
+            out.push_back(test::label_text(x));
+    });
 }
 
 GtkWidget* find_toplevel(const char* title)

@@ -1,7 +1,7 @@
 // The additional-modules, AUX-FORTIN and module test windows, built for
 // real against the demonstration unit and driven through their buttons.
 #include "app/app_state.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "modules/aux_status.h"
 #include "modules/aux_window.h"
 #include "modules/module_list.h"
@@ -17,18 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace tq {
 namespace {
 
-std::string label_text(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
-
-std::string button_text(GtkWidget* button)
-{
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(button));
-    return child && GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child)) : "";
-}
+using test::button_text;
+using test::label_text;
 
 bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w); }
 
@@ -230,17 +223,10 @@ TEST_F(ModuleWindows, Tq002WindowChecksValuesAndShowsVoltages)
     set_buffer_text(w.entries[1], "0");
     GtkWidget* test_button = nullptr;
     // The "Test" button: find it by its caption.
-    std::function<void(GtkWidget*)> find = [&](GtkWidget* widget) {
+    test::each_widget(w.window, [&](GtkWidget* widget) {
         if (GTK_IS_BUTTON(widget) && button_text(widget) == "Test")
             test_button = widget;
-        else if (GTK_IS_CONTAINER(widget)) {
-            GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-            for (GList* c = children; c; c = c->next)
-                find(GTK_WIDGET(c->data));
-            g_list_free(children);
-        }
-    };
-    find(w.window);
+    });
     ASSERT_NE(test_button, nullptr);
     gtk_button_clicked(GTK_BUTTON(test_button));
     EXPECT_EQ(label_text(w.status), "Invalid values.");

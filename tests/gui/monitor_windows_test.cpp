@@ -3,7 +3,7 @@
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
 #include "config/pin_dialog.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "monitor/console_window.h"
 #include "monitor/message_sound_dialog.h"
 #include "monitor/signal_monitor_window.h"
@@ -23,36 +23,15 @@
 namespace tq {
 namespace {
 
+using test::first_label_text;
+using test::message_text;
+
 bool same_colour(const GdkColor& a, std::uint16_t r, std::uint16_t g, std::uint16_t b)
 {
     return a.red == r && a.green == g && a.blue == b;
 }
 
 std::string entry_text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
-
-// The first label below a widget that shows some text.
-std::string first_label_text(GtkWidget* w)
-{
-    if (GTK_IS_LABEL(w)) {
-        const char* t = gtk_label_get_text(GTK_LABEL(w));
-        if (t && *t)
-            return t;
-    }
-    if (!GTK_IS_CONTAINER(w))
-        return {};
-    std::string found;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(w));
-    for (GList* c = children; c && found.empty(); c = c->next)
-        found = first_label_text(GTK_WIDGET(c->data));
-    g_list_free(children);
-    return found;
-}
-
-std::string message_text()
-{
-    GtkWidget* w = widget_state().message_window;
-    return w ? first_label_text(w) : std::string();
-}
 
 // A key press delivered to the widget itself, as the toolkit hands it on
 // from the focused window.

@@ -1,4 +1,4 @@
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "widgets/pictures.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // module behind its bridge, read back and photographed.
 #include "app/app_state.h"
 #include "app/wiring.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "platform/clock.h"
 #include "radio/radio_monitor_window.h"
 #include "radio/radio_update_window.h"
@@ -15,22 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace tq {
 namespace {
 
-// Every widget below root, depth first.
-void each_widget(GtkWidget* root, const std::function<void(GtkWidget*)>& f)
-{
-    f(root);
-    if (GTK_IS_CONTAINER(root)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-        for (GList* c = children; c; c = c->next)
-            each_widget(GTK_WIDGET(c->data), f);
-        g_list_free(children);
-    }
-}
+using test::each_widget;
+using test::message_text;
 
 // Labels on screen whose text is t.
 int visible_labels(GtkWidget* root, const std::string& t)
@@ -41,18 +30,6 @@ int visible_labels(GtkWidget* root, const std::string& t)
             ++n;
     });
     return n;
-}
-
-std::string message_text()
-{
-    std::string text;
-    GtkWidget* w = widget_state().message_window;
-    if (w)
-        each_widget(w, [&](GtkWidget* x) {
-            if (GTK_IS_LABEL(x) && text.empty() && *gtk_label_get_text(GTK_LABEL(x)))
-                text = gtk_label_get_text(GTK_LABEL(x));
-        });
-    return text;
 }
 
 class RadioWindows : public ::testing::Test {

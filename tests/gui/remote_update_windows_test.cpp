@@ -2,7 +2,7 @@
 // fitter sees them, with a relay and an update server on 127.0.0.1.
 #include "app/app_state.h"
 #include "app/wiring.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "monitor/console.h"
 #include "platform/clock.h"
 #include "remote/relay.h"
@@ -21,8 +21,8 @@
 namespace tq {
 namespace {
 
-std::string label_text(GtkWidget* w) { return gtk_label_get_text(GTK_LABEL(w)); }
-std::string button_text(GtkWidget* w) { return gtk_button_get_label(GTK_BUTTON(w)); }
+using test::button_text;
+using test::label_text;
 
 struct RemoteWindowRig {
     RemoteWindowRig()

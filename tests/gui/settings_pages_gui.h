@@ -5,7 +5,7 @@
 #include "config/config_io.h"
 #include "config/record.h"
 #include "config/settings_pages.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "widgets/kit.h"
 
 #include <gtk/gtk.h>

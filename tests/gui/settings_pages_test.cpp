@@ -98,7 +98,7 @@ TEST(SettingsPages, ControlsShowTheLoadedUnit)
     EXPECT_TRUE(gtk_widget_get_visible(u.p().supply_box));
     EXPECT_EQ(buffer_text(u.c(Field::Voltage).buffer), "11.5");
     EXPECT_FALSE(is_red(u.p().save_label));
-    EXPECT_EQ(gtk_label_get_text(GTK_LABEL(label_of(u.p().buttons[6]))), std::string("Additional modules"));
+    EXPECT_EQ(test::button_text(u.p().buttons[6]), "Additional modules");
 }
 
 TEST(SettingsPages, MarksAppearAndClear)

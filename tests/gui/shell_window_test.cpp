@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "app/menus_window.h"
 #include "app/wiring.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "modules/modules_window.h"
 #include "platform/clock.h"
 #include "prefs/themes.h"
@@ -29,7 +29,8 @@
 namespace tq {
 namespace {
 
-std::string label_text(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
+using test::button_text;
+using test::label_text;
 
 std::vector<std::string> submenu_labels(GtkWidget* item)
 {
@@ -154,9 +155,7 @@ void collect(GtkWidget* widget, gpointer data)
 {
     auto* content = static_cast<DialogContent*>(data);
     if (GTK_IS_BUTTON(widget)) {
-        content->buttons.push_back(gtk_button_get_label(GTK_BUTTON(widget))
-                                       ? gtk_button_get_label(GTK_BUTTON(widget))
-                                       : label_text(gtk_bin_get_child(GTK_BIN(widget))));
+        content->buttons.push_back(button_text(widget));
         return;
     }
     if (GTK_IS_LABEL(widget) && !label_text(widget).empty())
@@ -168,8 +167,7 @@ void collect(GtkWidget* widget, gpointer data)
 void click_button(GtkWidget* widget, gpointer caption)
 {
     if (GTK_IS_BUTTON(widget)) {
-        GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
-        if (child && GTK_IS_LABEL(child) && label_text(child) == static_cast<const char*>(caption))
+        if (button_text(widget) == static_cast<const char*>(caption))
             gtk_button_clicked(GTK_BUTTON(widget));
     } else if (GTK_IS_CONTAINER(widget)) {
         gtk_container_forall(GTK_CONTAINER(widget), click_button, caption);

@@ -17,7 +17,7 @@
 #include "config/settings_pages.h"
 #include "firmware/firmware_file.h"
 #include "firmware/firmware_update_dialog.h"
-#include "gui/modules_gui.h"
+#include "gui/gui_support.h"
 #include "modules/aux_window.h"
 #include "modules/module_test_window.h"
 #include "modules/modules_state.h"
@@ -33,36 +33,21 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace tq {
 namespace {
 
-void each_widget(GtkWidget* root, const std::function<void(GtkWidget*)>& f)
-{
-    f(root);
-    if (GTK_IS_CONTAINER(root)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-        for (GList* c = children; c; c = c->next)
-            each_widget(GTK_WIDGET(c->data), f);
-        g_list_free(children);
-    }
-}
-
-std::string label_of(GtkWidget* button)
-{
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(button));
-    return child && GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child)) : "";
-}
+using test::button_text;
+using test::each_widget;
 
 // The visible buttons under root captioned t, in building order.
 std::vector<GtkWidget*> buttons_captioned(GtkWidget* root, const std::string& t)
 {
     std::vector<GtkWidget*> found;
     each_widget(root, [&](GtkWidget* w) {
-        if (GTK_IS_BUTTON(w) && gtk_widget_get_mapped(w) && label_of(w) == t)
+        if (GTK_IS_BUTTON(w) && gtk_widget_get_mapped(w) && button_text(w) == t)
             found.push_back(w);
     });
     return found;
@@ -391,10 +376,7 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
             if (!m)
                 return TRUE;
             r->tour->shoot(m, "firmware-done");
-            each_widget(m, [&](GtkWidget* w) {
-                if (GTK_IS_LABEL(w) && r->read.empty())
-                    r->read = gtk_label_get_text(GTK_LABEL(w));
-            });
+            r->read = test::message_text();
             close_message_window();
             return FALSE;
         },

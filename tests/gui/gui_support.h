@@ -1,9 +1,12 @@
-// Helpers of the modules' GUI tests: toolkit start, event pumping and
-// window screenshots under the shared Xvfb.
+// Helpers of the GUI tests under the shared Xvfb: toolkit start, event
+// pumping, window screenshots and reading what the windows show.
 #pragma once
+
+#include "widgets/kit.h"
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <string>
 
 namespace tq::test {
@@ -59,6 +62,49 @@ inline std::string save_screenshot(GtkWidget* window, const std::string& name)
     const gboolean ok = gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
     g_object_unref(shot);
     return ok ? path : "";
+}
+
+// Every widget below root, root first, parents before their children.
+inline void each_widget(GtkWidget* root, const std::function<void(GtkWidget*)>& f)
+{
+    f(root);
+    if (GTK_IS_CONTAINER(root)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+        for (GList* c = children; c; c = c->next)
+            each_widget(GTK_WIDGET(c->data), f);
+        g_list_free(children);
+    }
+}
+
+inline std::string label_text(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
+
+// The caption a button shows: the text of its label, else the label it was
+// given ("" for neither).
+inline std::string button_text(GtkWidget* button)
+{
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(button));
+    if (child && GTK_IS_LABEL(child))
+        return label_text(child);
+    const char* given = gtk_button_get_label(GTK_BUTTON(button));
+    return given ? given : "";
+}
+
+// The first label at or below w that shows some text ("" when none does).
+inline std::string first_label_text(GtkWidget* w)
+{
+    std::string found;
+    each_widget(w, [&](GtkWidget* x) {
+        if (found.empty() && GTK_IS_LABEL(x))
+            found = label_text(x);
+    });
+    return found;
+}
+
+// What the open message window says ("" when none is open).
+inline std::string message_text()
+{
+    GtkWidget* w = widget_state().message_window;
+    return w ? first_label_text(w) : "";
 }
 
 } // namespace tq::test
