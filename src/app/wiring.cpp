@@ -86,29 +86,6 @@ void wire_update_check(AppState& a)
     };
 }
 
-FirmwareShell& firmware_shell()
-{
-    static FirmwareShell shell = [] {
-        AppState& a = app();
-        FirmwareShell s;
-        s.link = &a.link;
-        s.firmware = &a.firmware;
-        s.main_window = &a.shell.main_window;
-        s.status_label = &a.shell.status_label;
-        s.hardware_label = &a.shell.hardware_label;
-        s.serial_label = &a.shell.serial_label;
-        s.mode_label = &a.shell.mode_label;
-        s.close_tool_windows = [] { close_tool_windows(app()); };
-        s.folder = [] { return app().prefs.firmware_folder; };
-        s.remember_folder = [](const std::string& folder) {
-            app().prefs.firmware_folder = folder;
-            save_preferences(app().prefs);
-        };
-        return s;
-    }();
-    return shell;
-}
-
 void wire_firmware(AppState& a)
 {
     a.shell.tools.firmware_update = [] { run_firmware_update(firmware_shell(), kFirmwareSwitch); };
@@ -166,6 +143,29 @@ void wire_radio(AppState& a)
 }
 
 } // namespace
+
+FirmwareShell& firmware_shell()
+{
+    static FirmwareShell shell = [] {
+        AppState& a = app();
+        FirmwareShell s;
+        s.link = &a.link;
+        s.firmware = &a.firmware;
+        s.main_window = &a.shell.main_window;
+        s.status_label = &a.shell.status_label;
+        s.hardware_label = &a.shell.hardware_label;
+        s.serial_label = &a.shell.serial_label;
+        s.mode_label = &a.shell.mode_label;
+        s.close_tool_windows = [] { close_tool_windows(app()); };
+        s.folder = [] { return app().prefs.firmware_folder; };
+        s.remember_folder = [](const std::string& folder) {
+            app().prefs.firmware_folder = folder;
+            save_preferences(app().prefs);
+        };
+        return s;
+    }();
+    return shell;
+}
 
 void run_periodic_steps(AppState& a)
 {

@@ -8,6 +8,8 @@
 
 namespace tq {
 
+struct FirmwareShell;
+
 // Called once at start-up, before the main window is built.
 void wire_subsystems(AppState& a);
 
@@ -18,5 +20,8 @@ std::string startup_update_check(AppState& a);
 // State 16: each open tool window's periodic step looks at the reply just
 // polled (code 0 when nothing arrived), in this fixed order.
 void run_periodic_steps(AppState& a);
+
+// What the firmware update of the Tools menu and of autoflash works on.
+FirmwareShell& firmware_shell();
 
 } // namespace tq

@@ -4,10 +4,8 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/menus_window.h"
-#include "app/wiring.h"
-#include "gui/gui_support.h"
+#include "gui/main_window_rig.h"
 #include "modules/modules_window.h"
-#include "platform/clock.h"
 #include "prefs/themes.h"
 #include "sim/can_analyzer_unit.h"
 #include "sim/demo.h"
@@ -43,52 +41,15 @@ std::vector<std::string> submenu_labels(GtkWidget* item)
     return labels;
 }
 
-// The program's main window on the simulated programmer, built as start-up
-// builds it, with the loop run by hand on a virtual clock.
-struct MainWindow {
+// The main window on an unplugged programmer with the given unit behind it.
+struct MainWindow : test::MainWindowRig {
     explicit MainWindow(const sim::UnitIdentity& unit)
+        : MainWindowRig([&](sim::Programmer& p) {
+              p.unit.identity = unit;
+              p.plugged = false;
+          })
     {
-        test::ensure_gtk();
-        AppState& a = app();
-        // Another test of this program may have built a main window before.
-        if (a.shell.main_window)
-            gtk_widget_destroy(a.shell.main_window);
-        device_close(a.link);
-        a.shell = ShellState{};
-        a.connection = ConnectionState{};
-        a.connection_ui = ConnectionUi{};
-        programmer = sim::make_demo_programmer();
-        programmer->unit.identity = unit;
-        programmer->plugged = false;
-        port = std::make_unique<sim::SimPort>(*programmer);
-        a.link.port = port.get();
-        a.link.serial.sysfs_root = sysfs.path(); // no CAN-analyzer unit here
-        a.prefs.folder = home.path();
-        a.shell.program_path = "/nonexistent/bin/tq512";
-        add_shell_menus(a);
-        wire_subsystems(a);
-        build_main_window(a);
-        connect_connection_ui(a);
     }
-    ~MainWindow() { device_close(app().link); }
-
-    void run(int iterations)
-    {
-        for (int i = 0; i < iterations; ++i)
-            loop_iteration(app());
-        test::pump_gtk(5);
-    }
-    void run_until_connected()
-    {
-        for (int i = 0; i < 100 && app().connection.state != kConnected; ++i)
-            loop_iteration(app());
-        test::pump_gtk(5);
-    }
-
-    platform::ScopedVirtualClock clock;
-    test::TempFolder home, sysfs;
-    std::unique_ptr<sim::Programmer> programmer;
-    std::unique_ptr<sim::SimPort> port;
 };
 
 TEST(MainWindow, SearchesIdentifiesAndSearchesAgainAfterUnplug)

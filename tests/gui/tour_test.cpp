@@ -12,19 +12,17 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/test_gui --gtest_filter='Tour*'
 #include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/menus_window.h"
 #include "app/wiring.h"
 #include "config/settings_pages.h"
-#include "firmware/firmware_file.h"
+#include "firmware/firmware_fixture.h"
 #include "firmware/firmware_update_dialog.h"
-#include "gui/gui_support.h"
+#include "gui/main_window_rig.h"
 #include "modules/aux_window.h"
 #include "modules/module_test_window.h"
 #include "modules/modules_state.h"
 #include "radio/radio_window.h"
 #include "monitor/console_window.h"
 #include "platform/clock.h"
-#include "sim/demo.h"
 #include "support/temp_folder.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
@@ -158,21 +156,6 @@ std::vector<std::string> layout_faults(GtkWidget* window)
     return faults;
 }
 
-// A .bin file the simulated bootloader takes: tag, six spare bytes, the
-// CRC-16/ARC of the image, the image.
-std::string firmware_file(std::size_t image_size)
-{
-    std::string file(16 + image_size, '\0');
-    file.replace(0, 8, "TQ510F3 ");
-    for (std::size_t i = 16; i < file.size(); ++i)
-        file[i] = char(i * 7 + (i >> 8));
-    const std::uint16_t crc =
-        crc16_arc(reinterpret_cast<const std::uint8_t*>(file.data()) + 16, image_size);
-    file[14] = char(crc & 0xFF);
-    file[15] = char(crc >> 8);
-    return file;
-}
-
 struct Tour : ::testing::TestWithParam<const char*> {
     void SetUp() override
     {
@@ -189,23 +172,7 @@ struct Tour : ::testing::TestWithParam<const char*> {
         folder = std::string(TQ_BINARY_DIR) + "/screenshots/tour/" + code;
         g_mkdir_with_parents(folder.c_str(), 0755);
 
-        AppState& a = app();
-        if (a.shell.main_window)
-            gtk_widget_destroy(a.shell.main_window);
-        device_close(a.link);
-        a.shell = ShellState{};
-        a.connection = ConnectionState{};
-        a.connection_ui = ConnectionUi{};
-        programmer = sim::make_demo_programmer();
-        port = std::make_unique<sim::SimPort>(*programmer);
-        a.link.port = port.get();
-        a.link.serial.sysfs_root = sysfs.path(); // no CAN-analyzer unit here
-        a.prefs.folder = home.path();
-        a.shell.program_path = "/nonexistent/bin/tq512";
-        add_shell_menus(a);
-        wire_subsystems(a);
-        build_main_window(a);
-        connect_connection_ui(a);
+        rig = std::make_unique<test::MainWindowRig>();
     }
     void TearDown() override
     {
@@ -214,20 +181,13 @@ struct Tour : ::testing::TestWithParam<const char*> {
         if (a.shell.main_window)
             gtk_widget_destroy(a.shell.main_window);
         a.shell.main_window = nullptr;
-        device_close(a.link);
-        a.link.port = nullptr;
+        rig.reset();
         platform::set_event_pump(nullptr);
         text_state() = TextState{};
         test::pump_gtk(2);
     }
 
-    // Main-loop passes, as the program runs them.
-    void run(int iterations)
-    {
-        for (int i = 0; i < iterations; ++i)
-            loop_iteration(app());
-        test::pump_gtk(3);
-    }
+    void run(int iterations) { rig->run(iterations); }
 
     // Photographs a window and notes what is wrong with it.
     void shoot(GtkWidget* window, const std::string& name)
@@ -264,10 +224,8 @@ struct Tour : ::testing::TestWithParam<const char*> {
     std::string folder;
     int shots = 0;
     std::vector<std::string> faults;
-    platform::ScopedVirtualClock clock;
-    test::TempFolder home, sysfs, files;
-    std::unique_ptr<sim::Programmer> programmer;
-    std::unique_ptr<sim::SimPort> port;
+    test::TempFolder files;
+    std::unique_ptr<test::MainWindowRig> rig;
 };
 
 TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
@@ -341,17 +299,8 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
     run(2);
 
     // A firmware update from a file, photographed half-way.
-    files.write("new.bin", firmware_file(40'000));
-    const std::string file = files / "new.bin";
-    FirmwareShell shell;
-    shell.link = &a.link;
-    shell.firmware = &a.firmware;
-    shell.main_window = &a.shell.main_window;
-    shell.status_label = &a.shell.status_label;
-    shell.hardware_label = &a.shell.hardware_label;
-    shell.serial_label = &a.shell.serial_label;
-    shell.mode_label = &a.shell.mode_label;
-    shell.close_tool_windows = [] { close_tool_windows(app()); };
+    const std::string file = files.write_bytes("new.bin", test::firmware_file(40'000));
+    FirmwareShell shell = firmware_shell();
     shell.choose_file = [&]() -> std::optional<std::string> { return file; };
     bool photographed = false;
     platform::set_event_pump([&] {
