@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <utility>
 #include <cmath>
 
@@ -53,6 +54,29 @@ void rounded_rect(cairo_t* cr, double x, double y, double w, double h, double r)
     cairo_close_path(cr);
 }
 
+// A whole circle, added to the current path.
+void circle(cairo_t* cr, double cx, double cy, double r)
+{
+    cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+}
+
+struct Point {
+    double x, y;
+};
+
+// Fills the polygon through the given corners.
+void fill_polygon(cairo_t* cr, std::initializer_list<Point> corners)
+{
+    for (const Point& p : corners) {
+        if (&p == corners.begin())
+            cairo_move_to(cr, p.x, p.y);
+        else
+            cairo_line_to(cr, p.x, p.y);
+    }
+    cairo_close_path(cr);
+    cairo_fill(cr);
+}
+
 // Fills the current path with a top-to-bottom gradient around base.
 void fill_shaded(cairo_t* cr, Rgb base, double y0, double y1, bool preserve = false)
 {
@@ -88,7 +112,7 @@ void ball(cairo_t* cr, double cx, double cy, double r, Rgb base)
     cairo_pattern_add_color_stop_rgb(p, 0, light.r, light.g, light.b);
     cairo_pattern_add_color_stop_rgb(p, 0.75, base.r, base.g, base.b);
     cairo_pattern_add_color_stop_rgb(p, 1, dark.r, dark.g, dark.b);
-    cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+    circle(cr, cx, cy, r);
     cairo_set_source(cr, p);
     cairo_fill_preserve(cr);
     cairo_pattern_destroy(p);
@@ -100,13 +124,7 @@ void ball(cairo_t* cr, double cx, double cy, double r, Rgb base)
 
 void draw_circle(cairo_t* cr, Picture p)
 {
-    Rgb c = kGrey;
-    if (p == Picture::CircleRed)
-        c = kRed;
-    else if (p != Picture::CircleGrey)
-        c = kGreen;
-    if (p == Picture::CircleGrey)
-        c = rgb(0xA3A8AD);
+    const Rgb c = p == Picture::CircleGrey ? rgb(0xA3A8AD) : p == Picture::CircleRed ? kRed : kGreen;
     ball(cr, 16.5, 16.5, 12.5, c);
 
     if (p == Picture::CircleGreenPlus || p == Picture::CircleGreenMinus) {
@@ -177,9 +195,9 @@ void draw_phone_android(cairo_t* cr)
     rounded_rect(cr, cx + 1.1, 19.5, 1.6, 3.4, 0.8);
     cairo_fill(cr);
     set(cr, kWhite);
-    cairo_arc(cr, cx - 1.6, 11.6, 0.6, 0, 2 * M_PI);
+    circle(cr, cx - 1.6, 11.6, 0.6);
     cairo_fill(cr);
-    cairo_arc(cr, cx + 1.6, 11.6, 0.6, 0, 2 * M_PI);
+    circle(cr, cx + 1.6, 11.6, 0.6);
     cairo_fill(cr);
 }
 
@@ -188,17 +206,17 @@ void draw_phone_apple(cairo_t* cr)
     double sx, sy, sw, sh;
     phone_body(cr, 4, &sx, &sy, &sw, &sh);
     // Home button.
-    cairo_arc(cr, 23, 29.2, 1.4, 0, 2 * M_PI);
+    circle(cr, 23, 29.2, 1.4);
     stroke_with(cr, kSteel, 0.9);
     // The fruit: two lobes with a bite on the right and a leaf on top.
     const double cx = sx + sw / 2, cy = 17.2;
     cairo_save(cr);
     cairo_new_path(cr);
-    cairo_arc(cr, cx - 1.9, cy, 3.3, 0, 2 * M_PI);
+    circle(cr, cx - 1.9, cy, 3.3);
     cairo_new_sub_path(cr);
-    cairo_arc(cr, cx + 1.9, cy, 3.3, 0, 2 * M_PI);
+    circle(cr, cx + 1.9, cy, 3.3);
     cairo_new_sub_path(cr);
-    cairo_arc(cr, cx, cy + 1.4, 3.2, 0, 2 * M_PI);
+    circle(cr, cx, cy + 1.4, 3.2);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr);
     // The bite.
@@ -233,7 +251,7 @@ void draw_unknown_device(cairo_t* cr)
     set(cr, rgb(0x000000), 0.18);
     cairo_set_line_width(cr, 4.6);
     cairo_stroke(cr);
-    cairo_arc(cr, 23.0, 27.5, 2.6, 0, 2 * M_PI);
+    circle(cr, 23.0, 27.5, 2.6);
     cairo_fill(cr);
     cairo_restore(cr);
     cairo_new_path(cr);
@@ -242,7 +260,7 @@ void draw_unknown_device(cairo_t* cr)
     set(cr, kRed);
     cairo_set_line_width(cr, 4.6);
     cairo_stroke(cr);
-    cairo_arc(cr, 23.0, 27.5, 2.6, 0, 2 * M_PI);
+    circle(cr, 23.0, 27.5, 2.6);
     cairo_fill(cr);
 }
 
@@ -306,7 +324,7 @@ void star_path(cairo_t* cr, double cx, double cy, double outer, double inner)
 void draw_fob_emblem(cairo_t* cr)
 {
     // A rounded tag with its key ring, the emblem in the middle.
-    cairo_arc(cr, 9.5, 17, 5.5, 0, 2 * M_PI);
+    circle(cr, 9.5, 17, 5.5);
     stroke_with(cr, rgb(0x9AA3AC), 1.8);
     cairo_move_to(cr, 14, 10);
     cairo_curve_to(cr, 22, 2.5, 42, 4, 43, 17);
@@ -316,11 +334,11 @@ void draw_fob_emblem(cairo_t* cr)
     fill_shaded(cr, kInk, 4, 30, true);
     stroke_with(cr, rgb(0x15181B), 1.0);
     // Ring hole.
-    cairo_arc(cr, 16.2, 17, 1.7, 0, 2 * M_PI);
+    circle(cr, 16.2, 17, 1.7);
     set(cr, rgb(0x15181B));
     cairo_fill(cr);
     // Emblem: a silver disc with a star.
-    cairo_arc(cr, 29, 17, 7.2, 0, 2 * M_PI);
+    circle(cr, 29, 17, 7.2);
     fill_shaded(cr, rgb(0xC9CED3), 10, 24, true);
     stroke_with(cr, rgb(0x6E767E), 0.8);
     star_path(cr, 29, 17.4, 5.2, 2.1);
@@ -339,7 +357,7 @@ void draw_remote_four_button(cairo_t* cr)
     for (int row = 0; row < 2; ++row)
         for (int col = 0; col < 2; ++col) {
             const double cx = 18.8 + col * 8.4, cy = 14.0 + row * 8.6;
-            cairo_arc(cr, cx, cy, 3.2, 0, 2 * M_PI);
+            circle(cr, cx, cy, 3.2);
             fill_shaded(cr, key, cy - 3.2, cy + 3.2, true);
             stroke_with(cr, rgb(0x15181B), 0.7);
         }
@@ -369,7 +387,7 @@ void draw_siren_box(cairo_t* cr)
     rounded_rect(cr, 4.5, 4.5, 25, 25, 3);
     fill_shaded(cr, kInk, 4.5, 29.5, true);
     stroke_with(cr, rgb(0x15181B), 1.0);
-    cairo_arc(cr, 17, 17, 8.5, 0, 2 * M_PI);
+    circle(cr, 17, 17, 8.5);
     fill_shaded(cr, kSteel, 8.5, 25.5);
     set(cr, rgb(0x1E2226));
     for (int i = -3; i <= 3; ++i) {
@@ -399,14 +417,14 @@ void draw_lugged_device(cairo_t* cr)
     fill_shaded(cr, kSteel, 9, 25, true);
     stroke_with(cr, rgb(0x1E2226), 1.0);
     for (double x : {6.0, 40.0}) {
-        cairo_arc(cr, x, 17, 1.8, 0, 2 * M_PI);
+        circle(cr, x, 17, 1.8);
         set(cr, rgb(0x1E2226));
         cairo_fill(cr);
     }
-    cairo_arc(cr, 23, 17, 13, 0, 2 * M_PI);
+    circle(cr, 23, 17, 13);
     fill_shaded(cr, kInk, 4, 30, true);
     stroke_with(cr, rgb(0x15181B), 1.0);
-    cairo_arc(cr, 23, 17, 9, 0, 2 * M_PI);
+    circle(cr, 23, 17, 9);
     stroke_with(cr, rgb(0x4A5259), 1.0);
     ball(cr, 23, 17, 2.2, kGreen);
 }
@@ -417,14 +435,14 @@ void draw_oval_device(cairo_t* cr)
     cairo_save(cr);
     cairo_translate(cr, 23, 17);
     cairo_scale(cr, 20.5, 13.5);
-    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    circle(cr, 0, 0, 1);
     cairo_restore(cr);
     fill_shaded(cr, kInk, 3.5, 30.5, true);
     stroke_with(cr, rgb(0x15181B), 1.0);
     cairo_save(cr);
     cairo_translate(cr, 23, 17);
     cairo_scale(cr, 16, 9.5);
-    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    circle(cr, 0, 0, 1);
     cairo_restore(cr);
     stroke_with(cr, rgb(0x4A5259), 1.0);
     rounded_rect(cr, 15, 15.5, 12, 3, 1.5);
@@ -525,38 +543,20 @@ void padlock(cairo_t* cr, bool open)
     set(cr, kWhite);
     cairo_set_line_width(cr, 2.6);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-    if (open) {
-        // The shackle lifted and swung: its free leg ends above the body.
-        cairo_move_to(cr, 12.0, 16.5);
-        cairo_line_to(cr, 12.0, 10.5);
-        cairo_arc(cr, 16.5, 10.5, 4.5, M_PI, 2 * M_PI);
-        cairo_line_to(cr, 21.0, 12.0);
-    } else {
-        cairo_move_to(cr, 12.0, 16.5);
-        cairo_line_to(cr, 12.0, 12.5);
-        cairo_arc(cr, 16.5, 12.5, 4.5, M_PI, 2 * M_PI);
-        cairo_line_to(cr, 21.0, 16.5);
-    }
-    if (open) {
-        cairo_save(cr);
-        cairo_translate(cr, -4.5, -2.0);
-        cairo_stroke(cr);
-        cairo_restore(cr);
-    } else {
-        cairo_stroke(cr);
-    }
+    // Open, the shackle is lifted: its free leg ends above the body.
+    const double top = open ? 10.5 : 12.5;
+    cairo_move_to(cr, 12.0, 16.5);
+    cairo_line_to(cr, 12.0, top);
+    cairo_arc(cr, 16.5, top, 4.5, M_PI, 2 * M_PI);
+    cairo_line_to(cr, 21.0, open ? 12.0 : 16.5);
+    cairo_stroke(cr);
     rounded_rect(cr, 9.0, 15.5, 15, 11.5, 2);
     cairo_fill(cr);
     // Keyhole cut out of the body.
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_arc(cr, 16.5, 19.8, 1.6, 0, 2 * M_PI);
+    circle(cr, 16.5, 19.8, 1.6);
     cairo_fill(cr);
-    cairo_move_to(cr, 15.8, 20.5);
-    cairo_line_to(cr, 17.2, 20.5);
-    cairo_line_to(cr, 17.6, 24.2);
-    cairo_line_to(cr, 15.4, 24.2);
-    cairo_close_path(cr);
-    cairo_fill(cr);
+    fill_polygon(cr, {{15.8, 20.5}, {17.2, 20.5}, {17.6, 24.2}, {15.4, 24.2}});
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
 }
 
@@ -571,7 +571,7 @@ void bell(cairo_t* cr)
     cairo_curve_to(cr, 22.5, 12.0, 22.0, 7.5, 16.5, 7.5);
     cairo_close_path(cr);
     cairo_fill(cr);
-    cairo_arc(cr, 16.5, 6.8, 1.5, 0, 2 * M_PI);
+    circle(cr, 16.5, 6.8, 1.5);
     cairo_fill(cr);
     cairo_arc(cr, 16.5, 24.6, 2.4, 0, M_PI);
     cairo_fill(cr);
@@ -596,42 +596,28 @@ void car_open_trunk(cairo_t* cr)
     cairo_close_path(cr);
     cairo_fill(cr);
     // The open lid stands up from its hinge behind the rear window.
-    cairo_move_to(cr, 22.6, 14.0);
-    cairo_line_to(cr, 28.6, 6.0);
-    cairo_line_to(cr, 30.2, 7.3);
-    cairo_line_to(cr, 24.8, 14.6);
-    cairo_close_path(cr);
-    cairo_fill(cr);
+    fill_polygon(cr, {{22.6, 14.0}, {28.6, 6.0}, {30.2, 7.3}, {24.8, 14.6}});
     // Windows and wheel arches cut out of the body.
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_move_to(cr, 11.4, 15.0);
-    cairo_line_to(cr, 13.8, 12.0);
-    cairo_line_to(cr, 16.2, 12.0);
-    cairo_line_to(cr, 16.2, 15.0);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    cairo_move_to(cr, 17.4, 15.0);
-    cairo_line_to(cr, 17.4, 12.0);
-    cairo_line_to(cr, 19.2, 12.0);
-    cairo_line_to(cr, 20.8, 15.0);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    cairo_arc(cr, 9.0, 22.2, 3.7, 0, 2 * M_PI);
-    cairo_fill(cr);
-    cairo_arc(cr, 24.2, 22.2, 3.7, 0, 2 * M_PI);
-    cairo_fill(cr);
+    fill_polygon(cr, {{11.4, 15.0}, {13.8, 12.0}, {16.2, 12.0}, {16.2, 15.0}});
+    fill_polygon(cr, {{17.4, 15.0}, {17.4, 12.0}, {19.2, 12.0}, {20.8, 15.0}});
+    for (double x : {9.0, 24.2}) {
+        circle(cr, x, 22.2, 3.7);
+        cairo_fill(cr);
+    }
+    // The wheels in the arches.
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     set(cr, kWhite);
-    cairo_arc(cr, 9.0, 22.2, 2.7, 0, 2 * M_PI);
-    cairo_fill(cr);
-    cairo_arc(cr, 24.2, 22.2, 2.7, 0, 2 * M_PI);
-    cairo_fill(cr);
+    for (double x : {9.0, 24.2}) {
+        circle(cr, x, 22.2, 2.7);
+        cairo_fill(cr);
+    }
 }
 
 void emblem(cairo_t* cr)
 {
     set(cr, kWhite);
-    cairo_arc(cr, 16.5, 16.5, 9.5, 0, 2 * M_PI);
+    circle(cr, 16.5, 16.5, 9.5);
     cairo_set_line_width(cr, 1.8);
     cairo_stroke(cr);
     star_path(cr, 16.5, 17.2, 7.0, 2.8);
