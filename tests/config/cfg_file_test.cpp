@@ -2,9 +2,9 @@
 #include "config/record.h"
 #include "config/vehicle.h"
 #include "prefs/files.h"
+#include "support/temp_folder.h"
 
 #include <glib.h>
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -290,23 +290,15 @@ TEST(CfgFileName, CfgIsAppendedUnlessPresent)
 }
 
 struct CfgFiles : CfgFile {
-    std::string dir;
+    test::TempFolder folder;
+    std::string dir = folder.path();
     std::vector<std::string> file_messages;
     FileMessageSink previous;
     void SetUp() override
     {
-        gchar* d = g_dir_make_tmp("tq-cfg-XXXXXX", nullptr);
-        dir = d;
-        g_free(d);
         previous = set_file_message_sink([this](const std::string& m) { file_messages.push_back(m); });
     }
-    void TearDown() override
-    {
-        set_file_message_sink(previous);
-        for (const char* name : {"car.cfg", "empty.cfg"})
-            g_remove((dir + "/" + name).c_str());
-        g_rmdir(dir.c_str());
-    }
+    void TearDown() override { set_file_message_sink(previous); }
 };
 
 TEST_F(CfgFiles, SaveAndLoadThroughFiles)

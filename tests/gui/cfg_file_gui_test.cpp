@@ -1,8 +1,8 @@
 #include "config/cfg_file.h"
 #include "config/vehicle.h"
 #include "gui/settings_pages_gui.h"
+#include "support/temp_folder.h"
 
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -39,9 +39,8 @@ std::vector<std::string> control_states(Pages& u)
 
 TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
 {
-    gchar* dir = g_dir_make_tmp("tq-cfg-XXXXXX", nullptr);
-    ASSERT_NE(dir, nullptr);
-    const std::string path = std::string(dir) + "/car.cfg";
+    test::TempFolder dir;
+    const std::string path = dir / "car.cfg";
 
     Pages a(512, 1105);
     // The Audi A4 on its secondary level 110: the level alone would find the A1.
@@ -79,9 +78,6 @@ TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
     EXPECT_EQ(b.peek(548, 6), (test::Bytes{'0', '1', '2', '3', '4', 0}));
     EXPECT_EQ(b.peek(512, 2), (test::Bytes{3, 109}));
     EXPECT_EQ(b.peek(712, 2), (test::Bytes{0, 73}));
-    g_remove(path.c_str());
-    g_rmdir(dir);
-    g_free(dir);
 }
 
 } // namespace

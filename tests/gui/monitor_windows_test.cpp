@@ -9,6 +9,7 @@
 #include "monitor/signal_monitor_window.h"
 #include "sim/unit_monitor.h"
 #include "support/sim_link.h"
+#include "support/temp_folder.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
@@ -71,9 +72,6 @@ struct MonitorWindows : ::testing::Test {
         conn.firmware_version = 4 * 256 + 81;
         tools.link = &sim.link;
         tools.connection = &conn;
-        char tmpl[] = "/tmp/tq_monitor_gui_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
     }
     void TearDown() override
     {
@@ -85,7 +83,6 @@ struct MonitorWindows : ::testing::Test {
         close_message_window();
         console_close_log(m.console);
         test::pump_gtk(3);
-        std::filesystem::remove_all(dir);
     }
     // One pass of the connected state for the tool windows.
     void pass()
@@ -102,7 +99,8 @@ struct MonitorWindows : ::testing::Test {
     MonitorState m;
     ConnectionState conn;
     UnitToolsState tools;
-    std::filesystem::path dir;
+    test::TempFolder folder;
+    std::filesystem::path dir = folder.path();
 };
 
 TEST_F(MonitorWindows, ConsoleShowsTheStoreSendsAndBrowsesItsHistory)

@@ -1,10 +1,12 @@
 #include "monitor/console.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,25 +57,14 @@ struct ConsoleFixture : ::testing::Test {
         seconds = at;
         console_log(c, text, received);
     }
-    std::filesystem::path temp_dir()
-    {
-        char tmpl[] = "/tmp/tq_console_XXXXXX";
-        const char* dir = mkdtemp(tmpl);
-        EXPECT_NE(dir, nullptr);
-        dirs.emplace_back(dir ? dir : "/tmp");
-        return dirs.back();
-    }
-    void TearDown() override
-    {
-        console_close_log(c);
-        for (const auto& d : dirs)
-            std::filesystem::remove_all(d);
-    }
+    // A new private folder, removed with the fixture.
+    std::filesystem::path temp_dir() { return dirs.emplace_back().path(); }
+    void TearDown() override { console_close_log(c); }
 
     ConsoleState c;
     int seconds = 0;
     std::vector<std::string> played;
-    std::vector<std::filesystem::path> dirs;
+    std::list<test::TempFolder> dirs;
 };
 
 TEST_F(ConsoleFixture, StampIsLocalTimeWithMarkAndBlank)

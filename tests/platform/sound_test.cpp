@@ -1,4 +1,5 @@
 #include "platform/sound.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -14,14 +15,6 @@ namespace tq {
 namespace {
 
 struct SoundFiles : ::testing::Test {
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/tq_sound_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     // A 440 Hz tone of the given length.
     std::string write_tone(int ms, int rate = 8000, int channels = 1)
     {
@@ -42,7 +35,8 @@ struct SoundFiles : ::testing::Test {
         return path;
     }
 
-    std::filesystem::path dir;
+    test::TempFolder folder;
+    std::filesystem::path dir = folder.path();
 };
 
 double seconds_to(const std::function<bool()>& f, bool& result)

@@ -1,6 +1,8 @@
 // Packages made by the real zip tool in a temporary folder.
 #pragma once
 
+#include "support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -26,24 +28,8 @@ inline Bytes random_bytes(std::size_t n, unsigned seed)
 
 class ZipFolder {
 public:
-    ZipFolder()
-    {
-        static int serial = 0;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tq-radio-zip-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(dir_);
-    }
-    ~ZipFolder() { std::filesystem::remove_all(dir_); }
-
-    void write(const std::string& name, const Bytes& data) const
-    {
-        std::ofstream(dir_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    }
-    void write(const std::string& name, const std::string& text) const
-    {
-        write(name, Bytes(text.begin(), text.end()));
-    }
+    void write(const std::string& name, const Bytes& data) const { folder_.write_bytes(name, data); }
+    void write(const std::string& name, const std::string& text) const { folder_.write(name, text); }
     // Adds the files to archive; stored unless deflate is set.
     void zip(const std::string& archive, const std::string& files, bool deflate = false) const
     {
@@ -59,7 +45,8 @@ public:
     std::filesystem::path path(const std::string& name) const { return dir_ / name; }
 
 private:
-    std::filesystem::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
 };
 
 inline const char* kManifest = R"({

@@ -2,10 +2,9 @@
 #include "update/update_check.h"
 
 #include "support/loopback.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
-#include <glib.h>
-#include <glib/gstdio.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -33,7 +32,6 @@ std::string read_file(const std::string& path)
 struct UpdateRig {
     UpdateRig()
     {
-        folder = g_dir_make_tmp("tq-update-XXXXXX", nullptr);
         state.host = server.host();
         state.download_folder = folder;
         ui.progress = [this](double f, const std::string& t) { steps.push_back({f, t}); };
@@ -44,12 +42,7 @@ struct UpdateRig {
             return yes;
         };
     }
-    ~UpdateRig()
-    {
-        server.join();
-        std::remove(installer().c_str());
-        g_rmdir(folder.c_str());
-    }
+    ~UpdateRig() { server.join(); }
     std::string installer() const { return folder + "/Autoupdate.exe"; }
 
     // Answers each connection with the next answer, sent in pieces of
@@ -82,7 +75,8 @@ struct UpdateRig {
         std::string text;
     };
     test::LoopbackServer server;
-    std::string folder;
+    test::TempFolder download;
+    std::string folder = download.path();
     UpdateState state;
     UpdateUi ui;
     bool yes = false;
