@@ -1,5 +1,6 @@
 #include "app/connection.h"
 
+#include "link/bytes.h"
 #include "link/can_analyzer.h"
 #include "link/commands.h"
 #include "text/texts.h"
@@ -60,9 +61,7 @@ void read_serial_number(LinkState& link, const ConnectionUi& ui)
     for (int i = 0; i < kQueryPolls; ++i) {
         if (poll_reply(link) == 0 || link.reply_code() != reply::kData || payload_size(link) < 4)
             continue;
-        const std::uint8_t* p = link.payload();
-        const std::uint32_t serial = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                                     std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        const std::uint32_t serial = le32(link.payload());
         call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(198, serial));
         return;
     }

@@ -1,5 +1,6 @@
 #include "config/unit_status.h"
 
+#include "link/bytes.h"
 #include "link/commands.h"
 #include "text/texts.h"
 
@@ -19,8 +20,7 @@ constexpr int kEventAddressByte = kEventMemoryAddress - 512;
 
 float float_at(const std::uint8_t* p)
 {
-    const std::uint32_t bits = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                               std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    const std::uint32_t bits = le32(p);
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;

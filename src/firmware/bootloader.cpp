@@ -1,5 +1,7 @@
 #include "firmware/bootloader.h"
 
+#include "link/bytes.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,12 +10,6 @@ namespace {
 
 constexpr std::array<std::uint8_t, 13> kQueryLayout = {0x02, 0x38, 0x03, 0x01, 0x00, 0x60, 0x00,
                                                        0x1D, 0x00, 0xA0, 0x07, 0x00, 0xFE};
-
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
 
 // Get data with the same arguments as a program report; the reply must
 // repeat that report from its command byte on.

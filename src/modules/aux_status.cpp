@@ -1,5 +1,6 @@
 #include "modules/aux_status.h"
 
+#include "link/bytes.h"
 #include "link/commands.h"
 #include "text/texts.h"
 
@@ -10,12 +11,6 @@ namespace tq {
 namespace {
 
 constexpr int kStatusPayload = 46;
-
-std::int32_t le32(const std::uint8_t* p)
-{
-    return std::int32_t(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                        std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
-}
 
 std::string format(const char* f, auto value)
 {
@@ -53,10 +48,10 @@ std::optional<AuxStatus> decode_aux_status(const LinkState& link)
     AuxStatus s;
     s.data_flag = p[0];
     s.state = p[1];
-    s.program_runtime = le32(p + 2);
-    s.engine_runtime = le32(p + 6);
+    s.program_runtime = std::int32_t(le32(p + 2));
+    s.engine_runtime = std::int32_t(le32(p + 6));
     s.temperature = p[10];
-    const std::uint32_t trip_bits = std::uint32_t(le32(p + 11));
+    const std::uint32_t trip_bits = le32(p + 11);
     std::memcpy(&s.trip, &trip_bits, sizeof s.trip);
     for (int i = 0; i < 27; ++i)
         s.flags[std::size_t(i)] = p[16 + i] != 0;

@@ -1,6 +1,7 @@
 #include "modules/module_test.h"
 
 #include "link/commands.h"
+#include "link/bytes.h"
 #include "modules/onewire.h"
 #include "platform/clock.h"
 #include "text/texts.h"
@@ -17,12 +18,6 @@ constexpr int kOutputTestTries = 20;
 constexpr int kPollTries = 10;
 constexpr int kWaitMs = 50;
 constexpr int kMaxPollsPerWait = 64;
-
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
 
 int payload_length(const LinkState& link) { return link.reply_length - 3; }
 

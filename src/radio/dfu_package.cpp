@@ -1,5 +1,7 @@
 #include "radio/dfu_package.h"
 
+#include "link/bytes.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,15 +18,8 @@ constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kLocalSize = 30;
 constexpr int kEndSearch = 1000;
 
-std::uint32_t u16(std::span<const std::uint8_t> d, std::size_t at)
-{
-    return std::uint32_t(d[at]) | std::uint32_t(d[at + 1]) << 8;
-}
-
-std::uint32_t u32(std::span<const std::uint8_t> d, std::size_t at)
-{
-    return u16(d, at) | u16(d, at + 2) << 16;
-}
+std::uint32_t u16(std::span<const std::uint8_t> d, std::size_t at) { return le16(&d[at]); }
+std::uint32_t u32(std::span<const std::uint8_t> d, std::size_t at) { return le32(&d[at]); }
 
 // [at, at + n) lies inside a buffer of size len (no overflow).
 bool fits(std::size_t len, std::uint64_t at, std::uint64_t n) { return at <= len && n <= len - at; }

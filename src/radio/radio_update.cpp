@@ -1,5 +1,6 @@
 #include "radio/radio_update.h"
 
+#include "link/bytes.h"
 #include "link/commands.h"
 #include "platform/clock.h"
 #include "radio/bridge.h"
@@ -39,12 +40,6 @@ bool is_ack_of(const LinkState& link, std::uint8_t buffer, std::uint8_t n)
     const std::uint8_t* p = link.payload();
     return link.reply_code() == reply::kData && link.reply_length - 3 >= 4 && p[1] == buffer &&
            p[2] == n && p[3] == 0x01;
-}
-
-std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
 }
 
 std::string percent_text(double value)
@@ -283,7 +278,7 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
     const std::uint8_t select[2] = {0x06, type};
     if (slip_send(ch, select, 2) != 0 || slip_receive(ch, r) < 14 || r[0] != 0x06 || r[1] != 0x01)
         return kDfuFailed;
-    const std::uint32_t max_size = le32(r, 2), at = le32(r, 6), crc_before = le32(r, 10);
+    const std::uint32_t max_size = le32(&r[2]), at = le32(&r[6]), crc_before = le32(&r[10]);
     if (!skip_checks && (max_size < size || at != offset))
         return kDfuRepeat;
     const std::uint32_t expected = crc32_update(crc_before, data);
@@ -310,7 +305,7 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
     const std::uint8_t crc_get = 0x03;
     if (exchange(ch, {&crc_get, 1}, 3, 10, r) <= 0 || r[0] != 0x03 || r[1] != 0x01)
         return kDfuFailed;
-    if (le32(r, 2) != offset + size || le32(r, 6) != expected)
+    if (le32(&r[2]) != offset + size || le32(&r[6]) != expected)
         return kDfuRepeat;
 
     const std::uint8_t execute = 0x04;

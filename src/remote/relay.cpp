@@ -1,5 +1,6 @@
 #include "remote/relay.h"
 
+#include "link/bytes.h"
 #include "link/commands.h"
 #include "platform/clock.h"
 #include "platform/tcp.h"
@@ -457,8 +458,7 @@ Relay::Next Relay::run(const std::uint8_t* c, std::vector<std::uint8_t>& serial)
             bootloader_read(c[3]);
             break;
         case '5':
-            program_image(std::uint32_t(c[3]) | std::uint32_t(c[4]) << 8 |
-                          std::uint32_t(c[5]) << 16 | std::uint32_t(c[6]) << 24);
+            program_image(le32(c + 3));
             break;
         default:
             break;
