@@ -29,7 +29,7 @@ constexpr int kAuxModes[] = {85, 86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 96, 97,
 constexpr int kTextConfigure = 304;
 constexpr int kTextTest = 306;
 
-const std::array<ModuleRowSpec, kModuleRows> kRows = {{
+const std::array<ModuleRowInfo, kModuleRows> kRows = {{
     {311, 0, kFamilyBrevan, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
     {312, 0, kFamilySolvek, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
     {270, 0, -1, -1, PseudoModule::AuxFortin, -1, 0, 1044, kAuxFortinModes, kTextTest, true},
@@ -46,7 +46,7 @@ std::uint8_t& mode_byte(ModulesState& m, int address)
     return m.mode_bytes[std::size_t(address - kModeByteAddress)];
 }
 
-bool family_matches(const ModuleRowSpec& row_info, const OneWireId& id)
+bool family_matches(const ModuleRowInfo& row_info, const OneWireId& id)
 {
     return !id_empty(id) && row_info.family >= 0 && id[0] == row_info.family &&
            (row_info.kind < 0 || id[1] == row_info.kind);
@@ -55,7 +55,7 @@ bool family_matches(const ModuleRowSpec& row_info, const OneWireId& id)
 // The identifier the unit holds for a row (kNoId: none).
 OneWireId stored_for_row(const ModulesState& m, int row)
 {
-    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    const ModuleRowInfo& row_info = kRows[std::size_t(row)];
     switch (row) {
     case kRowBrevan:
     case kRowSolvek:
@@ -71,7 +71,7 @@ OneWireId stored_for_row(const ModulesState& m, int row)
     }
 }
 
-bool stored_matches(const ModuleRowSpec& row_info, const OneWireId& stored)
+bool stored_matches(const ModuleRowInfo& row_info, const OneWireId& stored)
 {
     if (row_info.pseudo)
         return !id_empty(stored);
@@ -116,7 +116,7 @@ void row_changed(const ModulesState& m, int row)
         m.hooks.row_changed(row);
 }
 
-std::uint8_t mode_value(const ModuleRowSpec& row_info, int position, bool active)
+std::uint8_t mode_value(const ModuleRowInfo& row_info, int position, bool active)
 {
     std::uint8_t value = std::uint8_t((std::max(position, 0) + 1) & 0x7F);
     if (active && row_info.activity_bit)
@@ -130,7 +130,7 @@ std::uint8_t mode_value(const ModuleRowSpec& row_info, int position, bool active
 bool store_row(ModulesState& m, LinkState& link, int firmware_version, int row,
                const OneWireId& id, bool active)
 {
-    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    const ModuleRowInfo& row_info = kRows[std::size_t(row)];
     if (row_info.id_slot && write_block(link, firmware_version, row_info.id_slot, id) != 0) {
         tell(m, kTextEepromSaveError);
         return false;
@@ -153,7 +153,7 @@ bool store_row(ModulesState& m, LinkState& link, int firmware_version, int row,
 
 } // namespace
 
-const ModuleRowSpec& module_row_spec(int row) { return kRows[std::size_t(row)]; }
+const ModuleRowInfo& module_row_info(int row) { return kRows[std::size_t(row)]; }
 
 int load_module_list(ModulesState& m, LinkState& link, int firmware_version)
 {
@@ -209,7 +209,7 @@ int load_module_list(ModulesState& m, LinkState& link, int firmware_version)
 void build_module_rows(ModulesState& m)
 {
     for (int row = 0; row < kModuleRows; ++row) {
-        const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+        const ModuleRowInfo& row_info = kRows[std::size_t(row)];
         OneWireId& connected = m.row_connected[std::size_t(row)];
         if (id_empty(connected)) {
             for (OneWireId& found : m.found_ids) {
@@ -278,7 +278,7 @@ void reset_module_row(ModulesState& m, int row)
 
 void activate_module(ModulesState& m, LinkState& link, int firmware_version, int row)
 {
-    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    const ModuleRowInfo& row_info = kRows[std::size_t(row)];
     OneWireId id;
     if (row_info.pseudo) {
         id = pseudo_identifier(*row_info.pseudo);
@@ -348,7 +348,7 @@ void delete_module(ModulesState& m, LinkState& link, int firmware_version, int r
 void change_module_mode(ModulesState& m, LinkState& link, int firmware_version, int row,
                         int position)
 {
-    const ModuleRowSpec& row_info = kRows[std::size_t(row)];
+    const ModuleRowInfo& row_info = kRows[std::size_t(row)];
     if (!row_info.mode_address || position < 0)
         return;
     int& last = m.last_mode_position[std::size_t(row)];

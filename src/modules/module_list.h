@@ -21,7 +21,7 @@ inline constexpr int kModuleMemoryLength = 56;
 inline constexpr int kModeByteAddress = 1044;     // first of the eight mode bytes
 
 // What sets one row apart from the others.
-struct ModuleRowSpec {
+struct ModuleRowInfo {
     int name_text;            // text row of the name
     int name_number;          // %d of the name, 0 when it has none
     int family;               // family matched on the bus, -1 for pseudo modules
@@ -35,7 +35,7 @@ struct ModuleRowSpec {
     bool activity_bit;        // bit 7 of the mode byte marks the module active
 };
 
-const ModuleRowSpec& module_row_spec(int row);
+const ModuleRowInfo& module_row_info(int row);
 
 // Reads the stored identifiers and mode bytes (1012..1067, 612) and the bus
 // list, and assigns stored identifiers found on the bus to their rows. 0 on

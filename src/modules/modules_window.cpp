@@ -125,7 +125,7 @@ void on_mode_changed(GtkWidget* combo, gpointer row)
 // The identifier a module's test window is titled with.
 OneWireId row_identifier(const ModulesState& m, int row)
 {
-    const ModuleRowSpec& row_info = module_row_spec(row);
+    const ModuleRowInfo& row_info = module_row_info(row);
     if (row_info.pseudo)
         return pseudo_identifier(*row_info.pseudo);
     return m.rows[std::size_t(row)].stored;
@@ -176,7 +176,7 @@ void on_refresh(GtkWidget*, gpointer)
 void add_row(GtkWidget* table, int row)
 {
     ModulesState& m = app().modules;
-    const ModuleRowSpec& row_info = module_row_spec(row);
+    const ModuleRowInfo& row_info = module_row_info(row);
     ModuleRowWidgets& w = m.row_widgets[std::size_t(row)];
     const int line = row + 1;
 

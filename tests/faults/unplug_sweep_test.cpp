@@ -680,13 +680,13 @@ struct ActivateOp : test::SimLink, Bench {
 // writes there.
 bool row_bytes_stored(int row, const Memory& whole, const Memory& now)
 {
-    const ModuleRowSpec& spec = module_row_spec(row);
+    const ModuleRowInfo& row_info = module_row_info(row);
     const auto same = [&](int address, int length) {
         return std::equal(whole.begin() + address, whole.begin() + address + length,
                           now.begin() + address);
     };
-    return (!spec.id_slot || same(spec.id_slot, 8)) &&
-           (!spec.mode_address || same(spec.mode_address, 1));
+    return (!row_info.id_slot || same(row_info.id_slot, 8)) &&
+           (!row_info.mode_address || same(row_info.mode_address, 1));
 }
 
 TEST(UnplugSweep, ModuleActivate)
