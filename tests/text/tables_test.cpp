@@ -32,20 +32,20 @@ std::optional<std::vector<std::string>> conversions(const char* format)
             out.emplace_back("%%");
             continue;
         }
-        while (*p && std::strchr("-+ #0", *p))
-            ++p;
-        if (*p == '*')
-            ++p;
-        else
-            while (*p >= '0' && *p <= '9')
-                ++p;
-        if (*p == '.') {
-            ++p;
+        // A width or a precision: '*' or digits.
+        const auto skip_count = [&p] {
             if (*p == '*')
                 ++p;
             else
                 while (*p >= '0' && *p <= '9')
                     ++p;
+        };
+        while (*p && std::strchr("-+ #0", *p))
+            ++p;
+        skip_count();
+        if (*p == '.') {
+            ++p;
+            skip_count();
         }
         if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l'))
             p += 2;
