@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <string_view>
 
 namespace tq::test {
 namespace {
@@ -24,6 +25,21 @@ bool wait_readable(int fd, int timeout_ms)
 {
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, timeout_ms) > 0;
+}
+
+// Reads byte by byte until what was read ends with end, the peer closes or
+// the time is up.
+std::string read_through(int fd, std::string_view end, int timeout_ms)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string out;
+    char c = 0;
+    while (fd >= 0 && wait_readable(fd, ms_left(deadline)) && ::recv(fd, &c, 1, 0) == 1) {
+        out += c;
+        if (out.ends_with(end))
+            break;
+    }
+    return out;
 }
 
 int listening_socket(std::uint16_t& port)
@@ -80,30 +96,11 @@ std::string PeerConnection::read_exactly(std::size_t n, int timeout_ms)
     return out;
 }
 
-std::string PeerConnection::read_line(int timeout_ms)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::string out;
-    char c = 0;
-    while (fd_ >= 0 && wait_readable(fd_, ms_left(deadline)) && ::recv(fd_, &c, 1, 0) == 1) {
-        out += c;
-        if (c == '\n')
-            break;
-    }
-    return out;
-}
+std::string PeerConnection::read_line(int timeout_ms) { return read_through(fd_, "\n", timeout_ms); }
 
 std::string PeerConnection::read_request(int timeout_ms)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::string out;
-    char c = 0;
-    while (fd_ >= 0 && wait_readable(fd_, ms_left(deadline)) && ::recv(fd_, &c, 1, 0) == 1) {
-        out += c;
-        if (out.size() >= 4 && out.compare(out.size() - 4, 4, "\r\n\r\n") == 0)
-            break;
-    }
-    return out;
+    return read_through(fd_, "\r\n\r\n", timeout_ms);
 }
 
 bool PeerConnection::wait_closed(int timeout_ms, std::string* rest)
