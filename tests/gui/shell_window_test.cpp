@@ -160,14 +160,23 @@ gboolean answer_dialog(gpointer data)
     return FALSE;
 }
 
+// Plugs the programmer in and runs the loop until the dialog that comes up
+// has been answered (or for 50 passes).
+void plug_in_and_answer(MainWindow& w, DialogAnswer& answer)
+{
+    const guint source = g_timeout_add(50, answer_dialog, &answer);
+    w.programmer->plugged = true;
+    for (int i = 0; i < 50 && !answer.content.seen; ++i)
+        w.run(1);
+    if (!answer.content.seen)
+        g_source_remove(source); // it must not answer a later test's dialog
+}
+
 TEST(MainWindow, ARefusedUnitGetsTheVersionDialog)
 {
     MainWindow w({612, 4, 81, 6, 11, 1});
     DialogAnswer answer{{}, "Try again", "version-mismatch", w.programmer.get()};
-    g_timeout_add(50, answer_dialog, &answer);
-    w.programmer->plugged = true;
-    for (int i = 0; i < 50 && !answer.content.seen; ++i)
-        w.run(1);
+    plug_in_and_answer(w, answer);
     ASSERT_TRUE(answer.content.seen);
     EXPECT_EQ(answer.content.title, "Message");
     EXPECT_EQ(answer.content.texts, std::vector<std::string>{
@@ -190,10 +199,7 @@ TEST(MainWindow, ABareBootloaderOffersTheFirmwareUpdate)
     int programs = 0;
     app().shell.tools.program_bootloader = [&] { ++programs; };
     DialogAnswer answer{{}, "Program", "bootloader", w.programmer.get()};
-    g_timeout_add(50, answer_dialog, &answer);
-    w.programmer->plugged = true;
-    for (int i = 0; i < 50 && !answer.content.seen; ++i)
-        w.run(1);
+    plug_in_and_answer(w, answer);
     ASSERT_TRUE(answer.content.seen);
     EXPECT_EQ(answer.content.texts,
               std::vector<std::string>{"Device is not programmed properly\nSelect firmware file."});
