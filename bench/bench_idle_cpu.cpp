@@ -14,23 +14,11 @@ using namespace tq::bench;
 
 namespace {
 
-struct Phase {
-    const char* name;
-    std::vector<std::string> switches;
-    Actions actions;
-};
-
 bool measure(const std::string& program, const Phase& phase, int seconds, MapWatch& watch)
 {
     Child child(program, phase.switches, phase.actions);
-    if (watch.wait_mapped(child.pid(), 30000) < 0) {
-        std::printf("%-48s the main window never appeared\n", phase.name);
+    if (!wait_settled(child, phase, watch, 48))
         return false;
-    }
-    if (phase.actions.any() && !child.wait_ready(30000)) {
-        std::printf("%-48s the unit never connected\n", phase.name);
-        return false;
-    }
     pause_ms(2000); // let the connection's first exchanges and redraws pass
     const double cpu0 = child.cpu_seconds();
     const long wakes0 = child.status_value("voluntary_ctxt_switches");

@@ -12,23 +12,11 @@ using namespace tq::bench;
 
 namespace {
 
-struct Phase {
-    const char* name;
-    std::vector<std::string> switches;
-    Actions actions;
-};
-
 bool measure(const std::string& program, const Phase& phase, MapWatch& watch)
 {
     Child child(program, phase.switches, phase.actions);
-    if (watch.wait_mapped(child.pid(), 30000) < 0) {
-        std::printf("%-52s the main window never appeared\n", phase.name);
+    if (!wait_settled(child, phase, watch, 52))
         return false;
-    }
-    if (phase.actions.any() && !child.wait_ready(30000)) {
-        std::printf("%-52s the unit never connected\n", phase.name);
-        return false;
-    }
     pause_ms(3000); // the windows drawn and a few seconds of polling
     const long peak = child.status_value("VmHWM");
     const long now = child.status_value("VmRSS");

@@ -384,4 +384,29 @@ private:
     Atom pid_atom_;
 };
 
+// One state of the program to measure: its switches and what the bench
+// module does in it.
+struct Phase {
+    const char* name;
+    std::vector<std::string> switches;
+    Actions actions;
+};
+
+// Waits until the child's main window is mapped and, when the phase has
+// actions, until the module has done them (the unit connected). False,
+// with a line under the phase's name (padded to width) saying which did not
+// come within 30 s.
+inline bool wait_settled(Child& child, const Phase& phase, MapWatch& watch, int width)
+{
+    if (watch.wait_mapped(child.pid(), 30000) < 0) {
+        std::printf("%-*s the main window never appeared\n", width, phase.name);
+        return false;
+    }
+    if (phase.actions.any() && !child.wait_ready(30000)) {
+        std::printf("%-*s the unit never connected\n", width, phase.name);
+        return false;
+    }
+    return true;
+}
+
 } // namespace tq::bench
