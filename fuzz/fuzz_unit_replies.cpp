@@ -156,14 +156,6 @@ public:
 constexpr int kPasses = 48;
 constexpr int kVersions[] = {1053, 1054, 1064, 1065, 1068, 1100, 1105};
 
-// One main-loop pass as the connection step makes it: a reply polled, or
-// code 0 when none came.
-void poll_once(tq::LinkState& link)
-{
-    if (tq::poll_reply(link) == 0)
-        link.reply[1] = 0;
-}
-
 void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
 {
     const int version = kVersions[option % (sizeof kVersions / sizeof kVersions[0])];
@@ -186,7 +178,7 @@ void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
         std::array<bool, 6> open;
         open.fill(true);
         for (int i = 0; i < kPasses; ++i) {
-            poll_once(link);
+            tq::poll_pass_reply(link);
             tq::signal_monitor_poll(link, signals, [](int bit, bool) {
                 if (bit < 0 || bit >= tq::kSignalCount)
                     __builtin_trap();
@@ -223,7 +215,7 @@ void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
         tq::RadioContext c{link, radio, view, id};
         tq::radio_open(c);
         for (int i = 0; i < kPasses && radio.window_open; ++i) {
-            poll_once(link);
+            tq::poll_pass_reply(link);
             tq::radio_poll_step(c);
         }
         if (radio.window_open)
@@ -239,7 +231,7 @@ void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
         if (radio.monitor_open)
             tq::set_monitor_mode(c, 1 + (option >> 1) % 2);
         for (int i = 0; i < kPasses && radio.monitor_open; ++i) {
-            poll_once(link);
+            tq::poll_pass_reply(link);
             tq::radio_monitor_poll_step(c);
         }
         break;

@@ -199,8 +199,7 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
     if (c.state > 7) {
-        if (poll_reply(link) == 0)
-            link.reply[1] = 0;
+        poll_pass_reply(link);
         const std::uint8_t code = link.reply_code();
         if (code == reply::kStatus && c.state == kWaitingForUnit && link.reply_length > 4 &&
             link.payload()[0] == 2 && link.payload()[1] == 1) {

@@ -225,6 +225,12 @@ int poll_reply(LinkState& link)
     return receive_frame(link);
 }
 
+void poll_pass_reply(LinkState& link)
+{
+    if (poll_reply(link) == 0)
+        link.reply[1] = 0;
+}
+
 void drain_replies(LinkState& link)
 {
     for (int i = 0; i < kMaxDrainedReplies && poll_reply(link) != 0; ++i) {

@@ -80,6 +80,10 @@ int receive_frame(LinkState& link);
 // One polling step: a poll request (unless text is still pending) and one
 // receive; returns what receive_frame returned.
 int poll_reply(LinkState& link);
+// The one reply of a main-loop pass: poll_reply, and when nothing new came,
+// reply code 0, so that the pass's steps never take the last pass's reply
+// for a new one.
+void poll_pass_reply(LinkState& link);
 // Polls until nothing more arrives, discarding it.
 void drain_replies(LinkState& link);
 

@@ -45,8 +45,7 @@ struct EventStep : ::testing::Test {
     // One pass of the connected state: poll a reply, then the step.
     void pass()
     {
-        if (!poll_reply(sim.link))
-            sim.link.reply[1] = 0;
+        poll_pass_reply(sim.link);
         event_memory_step(sim.link, count, [this](int i, const std::string& n) { shown[std::size_t(i)] = n; });
     }
 

@@ -62,8 +62,7 @@ protected:
     {
         AppState& a = app();
         for (int i = 0; i < n; ++i) {
-            if (poll_reply(a.link) == 0)
-                a.link.reply[1] = 0;
+            poll_pass_reply(a.link);
             if (a.modules.aux.window)
                 aux_status_poll_step(a);
             module_test_poll_step(a);

@@ -87,8 +87,7 @@ struct MonitorWindows : ::testing::Test {
     // One pass of the connected state for the tool windows.
     void pass()
     {
-        if (!poll_reply(sim.link))
-            sim.link.reply[1] = 0;
+        poll_pass_reply(sim.link);
         signal_monitor_step(m);
         diagnostics_window_step(tools);
         event_window_step(tools);

@@ -17,8 +17,7 @@ struct AuxUnit : test::SimLink {
     // One main-loop pass: poll one reply (code 0 when none), then the step.
     std::optional<AuxView> pass()
     {
-        if (poll_reply(link) == 0)
-            link.reply[1] = 0;
+        poll_pass_reply(link);
         return aux_poll(s, link);
     }
     // Passes until a status has been shown.

@@ -44,8 +44,7 @@ protected:
     // One pass of the main loop in the connected state.
     void pass()
     {
-        if (poll_reply(t.link) == 0)
-            t.link.reply[1] = 0;
+        poll_pass_reply(t.link);
         radio_monitor_poll_step(c);
     }
     void passes(int n)
