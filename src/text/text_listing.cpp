@@ -19,11 +19,17 @@ std::string escape_text(const char* text)
 
 std::string table_listing(const TextTable& table)
 {
+    int language = -1;
+    for (std::size_t i = 0; i < kLanguages.size(); ++i) {
+        if (kLanguages[i].table == &table)
+            language = int(i);
+    }
     std::string out;
-    for (int n = 0; n < kTextCount; ++n) {
+    const int rows = language < 0 ? kTextCount : kTextEnd;
+    for (int n = 0; n < rows; ++n) {
         out += std::to_string(n);
         out += '\t';
-        out += escape_text(table[std::size_t(n)]);
+        out += escape_text(n < kTextCount ? table[std::size_t(n)] : text_in(language, n));
         out += '\n';
     }
     return out;

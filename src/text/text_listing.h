@@ -11,7 +11,8 @@ namespace tq {
 
 std::string escape_text(const char* text);
 
-// All rows of the table, 0 to 399, each line ended by '\n'.
+// All rows of a registry language's table, 0 to 399 and then the added
+// rows, each line ended by '\n'.
 std::string table_listing(const TextTable& table);
 
 } // namespace tq

@@ -18,12 +18,23 @@ TextState& text_state()
     return state;
 }
 
+const char* text_in(int language, int n)
+{
+    if (language < 0 || language >= int(kLanguages.size()) || n < 0 || n >= kTextEnd)
+        return "";
+    const char* t = n < kTextCount ? (*kLanguages[std::size_t(language)].table)[std::size_t(n)]
+                                   : kAddedTexts[std::size_t(n - kTextCount)][std::size_t(language)];
+    return t ? t : "";
+}
+
 const char* text(int n)
 {
-    if (n < 0 || n >= kTextCount)
-        return "";
-    const char* t = (*text_state().texts)[std::size_t(n)];
-    return t ? t : "";
+    const TextState& t = text_state();
+    if (n < kTextCount) {
+        const char* row = n >= 0 ? (*t.texts)[std::size_t(n)] : nullptr;
+        return row ? row : "";
+    }
+    return text_in(t.language_index, n);
 }
 
 int find_language(const std::string& code)

@@ -1,6 +1,10 @@
 // The program's texts: seven built-in tables of 400 rows, one per UI
 // language, row for row alike. Row 399 is empty in every table. A row keeps
 // the same printf placeholders in every language.
+//
+// Rows this program adds to the tables are numbered on from 400 and kept in
+// one list (texts_added.cpp), each row with its text in all seven languages
+// side by side, so that a new row cannot be forgotten in one language.
 #pragma once
 
 #include <array>
@@ -19,6 +23,14 @@ extern const TextTable kTextsBulgarian;
 extern const TextTable kTextsCzech;
 extern const TextTable kTextsGreek;
 
+// Rows added after the 400 of the tables; each name is its row number.
+enum AddedTextRow : int {
+    kTextKeptVehicle = kTextCount, // a vehicle key the vehicle table does not hold
+    kTextVehicleTableUnusable,     // a vehicle table file that does not parse
+    kTextEnd                       // one past the last row
+};
+inline constexpr int kAddedTextCount = kTextEnd - kTextCount;
+
 struct Language {
     const char* code;        // ISO 639 code
     const TextTable* table;
@@ -36,7 +48,15 @@ struct TextState {
 
 TextState& text_state();
 
-// Row n of the current table ("" for a row out of range).
+// An added row in every language, in registry order.
+using AddedText = std::array<const char*, 7>;
+extern const std::array<AddedText, kAddedTextCount> kAddedTexts;
+
+// Row n, 0 <= n < kTextEnd, of the language at registry index language.
+const char* text_in(int language, int n);
+
+// Row n of the current language, an added row too ("" for a row out of
+// range).
 const char* text(int n);
 
 // The registry index of a code: the code is cut at its first underscore and

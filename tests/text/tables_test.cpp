@@ -110,18 +110,30 @@ TEST(Tables, EveryRowIsFilledExceptTheLastAndIsValidUtf8)
         ASSERT_NE(t[kTextCount - 1], nullptr) << l.code;
         EXPECT_STREQ(t[kTextCount - 1], "") << l.code;
     }
+    // The added rows: written out in every language, none left in English.
+    for (int n = kTextCount; n < kTextEnd; ++n) {
+        for (std::size_t i = 0; i < kLanguages.size(); ++i) {
+            const char* s = kAddedTexts[std::size_t(n - kTextCount)][i];
+            ASSERT_NE(s, nullptr) << kLanguages[i].code << " row " << n;
+            EXPECT_GT(std::strlen(s), 0u) << kLanguages[i].code << " row " << n;
+            EXPECT_TRUE(g_utf8_validate(s, -1, nullptr)) << kLanguages[i].code << " row " << n;
+            if (i > 0) {
+                EXPECT_STRNE(s, text_in(0, n)) << kLanguages[i].code << " row " << n;
+            }
+        }
+    }
 }
 
 // A translated row is handed the English row's arguments: a conversion that
 // differs in number, order or type would misprint or crash at run time.
 TEST(Tables, EveryRowKeepsTheEnglishConversionsInOrder)
 {
-    for (int n = 0; n < kTextCount; ++n) {
-        const auto english = conversions(kTextsEnglish[std::size_t(n)]);
+    for (int n = 0; n < kTextEnd; ++n) {
+        const auto english = conversions(text_in(0, n));
         ASSERT_TRUE(english) << "English row " << n;
-        for (const Language& l : kLanguages) {
-            const char* s = (*l.table)[std::size_t(n)];
-            EXPECT_EQ(conversions(s), english) << l.code << " row " << n << ": " << s;
+        for (int l = 0; l < int(kLanguages.size()); ++l) {
+            const char* s = text_in(l, n);
+            EXPECT_EQ(conversions(s), english) << kLanguages[std::size_t(l)].code << " row " << n << ": " << s;
         }
     }
 }
@@ -201,7 +213,9 @@ TEST(Listing, ToolPrintsOneLinePerRowWithEscapedBreaks)
                                  "Press OK to finish/stop update.\\n"
                                  "After 5 minutes this window will close automatically."));
     EXPECT_TRUE(has_line(en.out, "399\t"));
-    EXPECT_EQ(std::count(en.out.begin(), en.out.end(), '\n'), kTextCount);
+    EXPECT_TRUE(has_line(en.out, std::to_string(kTextKeptVehicle) +
+                                     "\tvehicle no. %d (not in this program's table)"));
+    EXPECT_EQ(std::count(en.out.begin(), en.out.end(), '\n'), kTextEnd);
 
     // A regional code picks its language, as --lang does.
     const ToolRun pl = run_tool({"pl_PL"});
