@@ -1,11 +1,11 @@
 # What makes the package one that Debian users expect: the copyright file,
 # the changelog, the extended description, a manual page for every program
-# and the software-centre entry. Included from the top-level CMakeLists.txt
-# before CPack.
+# and the software-centre entry; and the package test that holds it to
+# lintian. Included from the top-level CMakeLists.txt before CPack.
 #
 # A new version touches, besides project(): a new entry at the top of
 # packaging/changelog, a <release> in the metainfo file and the .TH lines of
-# the manual pages.
+# the manual pages. The package test fails while they disagree.
 
 find_program(TQ_GZIP gzip REQUIRED)
 set(TQ_PACKAGE_FILES ${CMAKE_CURRENT_BINARY_DIR}/package-files)
@@ -51,3 +51,15 @@ install(FILES packaging/invalid.tq512.programmer.metainfo.xml
 file(READ ${CMAKE_CURRENT_SOURCE_DIR}/packaging/description CPACK_PACKAGE_DESCRIPTION)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/packaging/description)
+
+# The package test: builds the package from this build folder and checks it
+# as Debian would. Only where lintian is installed (scripts/setup installs it).
+find_program(TQ_LINTIAN lintian)
+if(TQ_TESTS AND TQ_LINTIAN)
+  add_test(NAME package_lintian
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/check_package
+                   ${CMAKE_CPACK_COMMAND} ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(package_lintian PROPERTIES LABELS package)
+elseif(TQ_TESTS)
+  message(STATUS "lintian not found: the package test is left out")
+endif()
