@@ -56,10 +56,10 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 # as Debian would. Only where lintian is installed (scripts/setup installs it).
 find_program(TQ_LINTIAN lintian)
 if(TQ_TESTS AND TQ_LINTIAN)
-  add_test(NAME package_lintian
+  add_test(NAME package
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/check_package
                    ${CMAKE_CPACK_COMMAND} ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  set_tests_properties(package_lintian PROPERTIES LABELS package)
+  set_tests_properties(package PROPERTIES LABELS package)
 elseif(TQ_TESTS)
   message(STATUS "lintian not found: the package test is left out")
 endif()
