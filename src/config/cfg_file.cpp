@@ -263,8 +263,10 @@ int read_cfg_text(ConfigState& s, std::string_view bytes, bool cut_short)
         if (!s.active)
             return applied;
     }
+    // The file's vehicle as the file names it: its model, or its key kept
+    // when the table has no such model.
     if (rs.have_key && rs.have_level)
-        select_vehicle(s, leading_digits_value(text_of(s, Field::CanLevel)), rs.key, false);
+        restore_vehicle(s, leading_digits_value(text_of(s, Field::CanLevel)), rs.key, false);
     return applied;
 }
 

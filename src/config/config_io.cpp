@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace tq {
@@ -46,6 +47,7 @@ public:
         if (!s_.active || read_block(link_, s_.unit.version, address, length) != 0)
             return false;
         std::memcpy(out, link_.reply.data() + 4, std::size_t(length));
+        read_[address].assign(out, out + length);
         platform::pump_events();
         return s_.active;
     }
@@ -68,19 +70,35 @@ public:
         set_text(s_, f, text);
     }
 
+    // The blocks read: from now on what the unit holds. A save keeps each
+    // value of them that the fitter does not change as it is read here.
+    void remember_blocks()
+    {
+        if (read_.empty())
+            return;
+        s_.held_blocks.clear();
+        std::vector<BlockImage> built = build_blocks(s_, selected_vehicle_key(s_));
+        built.push_back(sim_pin_block(s_));
+        for (BlockImage& b : built) {
+            auto found = read_.find(b.address);
+            if (found != read_.end() && found->second.size() == b.bytes.size())
+                s_.held_blocks[b.address] = {std::move(found->second), std::move(b.bytes)};
+        }
+    }
+
 private:
     ConfigState& s_;
     LinkState& link_;
     bool references_;
+    std::map<int, std::vector<std::uint8_t>> read_;
 };
 
-LoadResult load_blocks(ConfigState& s, LinkState& link, int kind)
+LoadResult load_blocks(ConfigState& s, Loader& in, int kind)
 {
     const bool defaults = kind == kLoadDefaults;
     const UnitKind u = s.unit;
     const int v = u.version;
     const DefaultBlocks def = default_blocks();
-    Loader in(s, link, !defaults);
     const auto clamp = [](std::uint8_t value, std::uint8_t max, std::uint8_t above) {
         return value > max ? above : value;
     };
@@ -186,7 +204,10 @@ LoadResult load_blocks(ConfigState& s, LinkState& link, int kind)
     in.put(Field::Language, c[1]);
     in.put(Field::VoiceCalls, c[4]);
     in.put(Field::SupplySelection, c[0]);
-    select_vehicle(s, level, c[2] << 8 | c[3], true);
+    if (defaults)
+        select_vehicle(s, level, c[2] << 8 | c[3], true);
+    else
+        restore_vehicle(s, level, c[2] << 8 | c[3], true);
 
     // SIM card PIN.
     std::uint8_t sim[5] = {};
@@ -297,7 +318,10 @@ LoadResult load_configuration(ConfigState& s, LinkState& link, int kind)
         return LoadResult::Busy;
     BusyScope busy(s);
 
-    const LoadResult result = load_blocks(s, link, kind);
+    Loader in(s, link, kind != kLoadDefaults);
+    const LoadResult result = load_blocks(s, in, kind);
+    if (s.active)
+        in.remember_blocks();
     if (!s.active)
         return LoadResult::ReadError; // the unit went away meanwhile
     if (result != LoadResult::Loaded) {
@@ -330,13 +354,15 @@ SaveResult save_configuration(ConfigState& s, LinkState& link)
     }
 
     const int key = selected_vehicle_key(s);
-    for (const BlockImage& block : build_blocks(s, key)) {
-        if (!s.active || write_block(link, s.unit.version, block.address, block.bytes) != 0) {
+    for (BlockImage& block : build_blocks(s, key)) {
+        std::vector<std::uint8_t> bytes = bytes_to_write(s, block);
+        if (!s.active || write_block(link, s.unit.version, block.address, bytes) != 0) {
             if (s.active)
                 tell(s, text(28));
             return SaveResult::WriteError;
         }
         take_written(s, block);
+        s.held_blocks[block.address] = {std::move(bytes), std::move(block.bytes)};
         platform::pump_events();
     }
     if (!s.active)

@@ -7,7 +7,10 @@
 #include "config/vehicle_table.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,14 +36,25 @@ struct ConfigRecord {
     bool save_marked = false;
 };
 
+// A vehicle the unit or a .cfg file names by a key and CAN level that no
+// model of the table has. The pages keep it as a choice of its own, so that
+// what was loaded is saved back unchanged until the fitter picks another.
+struct KeptVehicle {
+    int key = 0;
+    long level = 0;
+};
+
 // The chosen make and model (the make and model lists of Settings 1).
 struct VehicleSelection {
-    int make = -1;                 // index into the table; -1: none chosen
+    // Index into the table, or the table's make count for the kept vehicle,
+    // which the make list shows after the table's makes; -1: none chosen.
+    int make = -1;
     std::vector<int> rows;         // for each model-list row, the model's index within the make
     int row = -1;                  // chosen row; -1: none
     long last_lookup_level = 0;    // level of the last lookup or model choice
     bool level_entry_follows = true;
     std::string level_caption;     // caption of the CAN level row; empty until a model is chosen
+    std::optional<KeptVehicle> kept;
 };
 
 // What the settings pages implement so that the record can show itself.
@@ -57,6 +71,16 @@ public:
     virtual void vehicle_changed() = 0;
     virtual void aux_text_changed() = 0;
     virtual void sim_pin_row_changed() = 0;
+};
+
+// A block of the unit's memory as it was last read from the unit or written
+// to it (held), beside what a save of the pages' values would have written at
+// that moment (built). A save compares what it builds now with built: the
+// bytes of a value that did not change go back as held, so that values the
+// pages cannot show or choose survive a save unchanged.
+struct HeldBlock {
+    std::vector<std::uint8_t> held;
+    std::vector<std::uint8_t> built;
 };
 
 struct SettingsPages; // the GTK side (settings_pages.h)
@@ -88,6 +112,9 @@ struct ConfigState {
     bool sim_pin_revealed = false;
     // Read-only AUX row of later units: the mode found after the last load.
     std::string aux_text;
+    // The unit's blocks by address, as far as they were read since the unit
+    // was identified.
+    std::map<int, HeldBlock> held_blocks;
     // A load, save or file operation is running (GUI events run meanwhile).
     bool busy = false;
     // The .cfg folder of this run, while the preferences do not keep it.

@@ -65,6 +65,7 @@ void begin_config_session(ConfigState& s, UnitKind unit)
 {
     s.unit = unit;
     s.record = ConfigRecord{};
+    s.held_blocks.clear();
     s.record.shown[std::size_t(Field::Language)].number = 1;
     s.sim_pin_revealed = false;
     s.aux_text.clear();
@@ -473,12 +474,8 @@ std::vector<BlockImage> build_blocks(const ConfigState& s, int vehicle_key)
                        std::uint8_t(vehicle_key >> 8), std::uint8_t(vehicle_key & 0xFF),
                        byte_of(n(Field::VoiceCalls))}});
 
-    if (s.sim_pin_revealed) {
-        std::vector<std::uint8_t> sim(5, 0);
-        const std::string& p = text_of(s, Field::SimPin);
-        std::copy_n(p.begin(), std::min<std::size_t>(p.size(), 4), sim.begin());
-        blocks.push_back({716, sim});
-    }
+    if (s.sim_pin_revealed)
+        blocks.push_back(sim_pin_block(s));
 
     if (v >= 1054) {
         blocks.push_back({1095,
@@ -487,6 +484,88 @@ std::vector<BlockImage> build_blocks(const ConfigState& s, int vehicle_key)
                            v >= 1104 ? byte_of(n(Field::PaAuthorise)) : std::uint8_t(0)}});
     }
     return blocks;
+}
+
+BlockImage sim_pin_block(const ConfigState& s)
+{
+    std::vector<std::uint8_t> sim(5, 0);
+    const std::string& p = text_of(s, Field::SimPin);
+    std::copy_n(p.begin(), std::min<std::size_t>(p.size(), 4), sim.begin());
+    return {716, sim};
+}
+
+std::vector<ValueSpan> held_value_spans(UnitKind u)
+{
+    const int v = u.version;
+    std::vector<ValueSpan> spans;
+    const auto bytes = [&](int address, std::initializer_list<int> offsets) {
+        for (int offset : offsets)
+            spans.push_back({address, offset, 1});
+    };
+    // Block A (byte 1 is the CAN level); the smaller unit has neither audible
+    // confirmation nor power windows.
+    bytes(512, {0, 1, 2, 3, 4, 7, 8});
+    if (!u.small())
+        bytes(512, {5, 6});
+    // Block B: rearming on the larger unit, the AUX mode up to firmware 1064
+    // (later units configure the AUX output as a module), 3x prealarm from 1064.
+    bytes(524, {1, 2, 3, 5, 6, 7, 8, 9});
+    if (!u.small())
+        bytes(524, {0});
+    if (v <= 1064)
+        bytes(524, {4});
+    if (v >= 1064)
+        bytes(524, {10});
+    bytes(528, {0});
+    bytes(535, {0});
+    // SMS block: each phone's TEL and SMS bits and its AP bit.
+    bytes(536, {0, 1, 2, 3, 4, 5, 7});
+    for (int p = 1; p <= 3; ++p) {
+        spans.push_back({536, 6, 1, std::uint8_t(1 << (p - 1) | 1 << (p + 2))});
+        spans.push_back({536, 8, 1, std::uint8_t(1 << (p - 1))});
+    }
+    // Texts, each in its whole slot.
+    const int slot = phone_slot_size(v);
+    spans.push_back({548, 0, 16});
+    spans.push_back({v < 1054 ? 564 : 950, 0, slot});
+    spans.push_back({v < 1054 ? 580 : 970, 0, slot});
+    spans.push_back({v < 1054 ? 580 : 970, slot, slot});
+    spans.push_back({716, 0, 5});
+    // Block C, the vehicle key as one value.
+    bytes(710, {0, 1, 4});
+    spans.push_back({710, 2, 2});
+    // Block D: the trunk option above 1068, the PA button from 1104.
+    bytes(1095, {1});
+    if (v > 1068)
+        bytes(1095, {0});
+    if (v >= 1104)
+        bytes(1095, {2});
+    return spans;
+}
+
+std::vector<std::uint8_t> bytes_to_write(const ConfigState& s, const BlockImage& built)
+{
+    std::vector<std::uint8_t> out = built.bytes;
+    const auto found = s.held_blocks.find(built.address);
+    if (found == s.held_blocks.end())
+        return out;
+    const HeldBlock& then = found->second;
+    if (then.held.size() != out.size() || then.built.size() != out.size())
+        return out;
+    for (const ValueSpan& span : held_value_spans(s.unit)) {
+        if (span.address != built.address)
+            continue;
+        const auto at = [&](int i) { return std::size_t(span.offset + i); };
+        bool changed = false;
+        for (int i = 0; i < span.length; ++i)
+            changed = changed || ((out[at(i)] ^ then.built[at(i)]) & span.mask) != 0;
+        if (changed)
+            continue;
+        for (int i = 0; i < span.length; ++i) {
+            out[at(i)] = std::uint8_t((out[at(i)] & ~span.mask) | (then.held[at(i)] & span.mask));
+        }
+    }
+    return out;
 }
 
 DefaultBlocks default_blocks()

@@ -124,6 +124,28 @@ struct BlockImage {
 // shown values. Only valid after validate_configuration succeeded.
 std::vector<BlockImage> build_blocks(const ConfigState& s, int vehicle_key);
 
+// The SIM card PIN block as a save writes it once its row is revealed.
+BlockImage sim_pin_block(const ConfigState& s);
+
+// Which bytes of a block a value owns: length bytes from offset, and of each
+// only the bits in mask.
+struct ValueSpan {
+    int address;
+    int offset;
+    int length;
+    std::uint8_t mask = 0xFF;
+};
+// The values of the unit's blocks that a save writes only when they changed.
+// Bytes outside them are written as the pages' values give them: the bits
+// that must be zero, and the fields this unit does not have, which are
+// written as 0.
+std::vector<ValueSpan> held_value_spans(UnitKind u);
+
+// What a save writes into a block: the block as built, except that each value
+// whose bytes are built as they were when the block was last read or written
+// goes back as the unit held it then.
+std::vector<std::uint8_t> bytes_to_write(const ConfigState& s, const BlockImage& built);
+
 // The built-in values of "Default settings", block by block.
 struct DefaultBlocks {
     std::array<std::uint8_t, 9> a;

@@ -109,6 +109,13 @@ void on_entry_changed(GtkEditable*, gpointer data)
     set_text(*p->state, b->field, buffer_text(control(p, b->field).buffer));
 }
 
+void fill_combo(GtkWidget* combo, const std::vector<std::string>& rows)
+{
+    gtk_list_store_clear(GTK_LIST_STORE(gtk_combo_box_get_model(GTK_COMBO_BOX(combo))));
+    for (const std::string& row : rows)
+        gtk_combo_box_append_text(GTK_COMBO_BOX(combo), row.c_str());
+}
+
 void on_make_changed(GtkComboBox* combo, gpointer data)
 {
     SettingsPages* p = static_cast<SettingsPages*>(data);
@@ -285,8 +292,6 @@ struct Builder {
         pack(page, vehicle);
         fit_caption(add_row_label(vehicle, (std::string("  ") + text(284)).c_str()));
         p->make_combo = gtk_combo_box_new_text();
-        for (const std::string& name : make_names(s))
-            gtk_combo_box_append_text(GTK_COMBO_BOX(p->make_combo), name.c_str());
         gtk_widget_set_size_request(p->make_combo, 120, kComboHeight);
         gtk_widget_show(p->make_combo);
         pack(vehicle, p->make_combo);
@@ -520,14 +525,16 @@ void SettingsPages::vehicle_changed()
         return;
     const VehicleSelection& v = state->vehicle;
     ++updating;
+    // The make list changes only when a kept vehicle comes or goes.
+    std::vector<std::string> makes = make_names(*state);
+    if (makes != shown_makes) {
+        fill_combo(make_combo, makes);
+        shown_makes = std::move(makes);
+    }
     if (gtk_combo_box_get_active(GTK_COMBO_BOX(make_combo)) != v.make)
         gtk_combo_box_set_active(GTK_COMBO_BOX(make_combo), v.make);
     if (shown_make != v.make || shown_rows != v.rows) {
-        GtkListStore* store =
-            GTK_LIST_STORE(gtk_combo_box_get_model(GTK_COMBO_BOX(model_combo)));
-        gtk_list_store_clear(store);
-        for (const std::string& row : model_row_texts(*state))
-            gtk_combo_box_append_text(GTK_COMBO_BOX(model_combo), row.c_str());
+        fill_combo(model_combo, model_row_texts(*state));
         shown_make = v.make;
         shown_rows = v.rows;
     }

@@ -49,6 +49,7 @@ struct SettingsPages final : ConfigView {
     std::vector<GtkWidget*> numbered_captions;
 
     int updating = 0;                    // > 0 while the record is being shown
+    std::vector<std::string> shown_makes; // what the make list holds
     int shown_make = -2;                 // the make whose rows the model list holds
     std::vector<int> shown_rows;
 

@@ -11,6 +11,17 @@ bool supported(const ConfigState& s, const VehicleModel& m)
     return long(m.min_firmware) <= long(s.unit.version);
 }
 
+// The make index under which the make list shows the kept vehicle.
+int kept_make(const ConfigState& s)
+{
+    return int(vehicle_table(s).makes.size());
+}
+
+bool kept_chosen(const ConfigState& s)
+{
+    return s.vehicle.kept && s.vehicle.make == kept_make(s);
+}
+
 void fill_rows(ConfigState& s, int make)
 {
     VehicleSelection& v = s.vehicle;
@@ -19,6 +30,10 @@ void fill_rows(ConfigState& s, int make)
     v.make = make;
     if (make < 0)
         return;
+    if (make == kept_make(s)) {
+        v.rows.push_back(0); // the kept vehicle's one row
+        return;
+    }
     const auto& models = vehicle_table(s).makes[std::size_t(make)].models;
     for (std::size_t i = 0; i < models.size(); ++i) {
         if (supported(s, models[i]))
@@ -29,7 +44,7 @@ void fill_rows(ConfigState& s, int make)
 const VehicleModel* chosen_model(const ConfigState& s)
 {
     const VehicleSelection& v = s.vehicle;
-    if (v.make < 0 || v.row < 0 || v.row >= int(v.rows.size()))
+    if (v.make < 0 || v.make >= kept_make(s) || v.row < 0 || v.row >= int(v.rows.size()))
         return nullptr;
     return &vehicle_table(s).makes[std::size_t(v.make)].models[std::size_t(v.rows[std::size_t(v.row)])];
 }
@@ -38,6 +53,61 @@ void notify(ConfigState& s)
 {
     if (s.view)
         s.view->vehicle_changed();
+}
+
+struct Found {
+    int make = -1;
+    int model = -1;
+    bool exact = false;
+};
+
+// The walk of the lookup: an exact match (key and either level) ends it;
+// otherwise the first model with the level as its primary one, else the
+// first with it as its secondary one. Level 0 finds nothing.
+Found find_model(const ConfigState& s, long level, int key)
+{
+    Found primary, secondary;
+    if (level == 0)
+        return {};
+    const auto& makes = vehicle_table(s).makes;
+    for (std::size_t mk = 0; mk < makes.size(); ++mk) {
+        const auto& models = makes[mk].models;
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            const VehicleModel& m = models[i];
+            if (!supported(s, m))
+                continue;
+            const bool is_primary = m.primary_level == level;
+            const bool is_secondary = m.secondary_level == level;
+            if (m.key == key && (is_primary || is_secondary))
+                return {int(mk), int(i), true};
+            if (is_primary && primary.make < 0)
+                primary = {int(mk), int(i), false};
+            if (is_secondary && secondary.make < 0)
+                secondary = {int(mk), int(i), false};
+        }
+    }
+    return primary.make >= 0 ? primary : secondary;
+}
+
+// Shows the found model chosen in its make, or no make at all.
+void show_found(ConfigState& s, const Found& found)
+{
+    VehicleSelection& v = s.vehicle;
+    fill_rows(s, found.make);
+    notify(s);
+    if (found.make < 0)
+        return;
+    int row = 0;
+    for (std::size_t r = 0; r < v.rows.size(); ++r) {
+        if (v.rows[r] == found.model)
+            row = int(r);
+    }
+    choose_model(s, row);
+}
+
+std::string kept_text(const KeptVehicle& kept)
+{
+    return textf(kTextKeptVehicle, kept.key);
 }
 
 } // namespace
@@ -52,6 +122,8 @@ std::vector<std::string> make_names(const ConfigState& s)
     std::vector<std::string> names;
     for (const VehicleMake& m : vehicle_table(s).makes)
         names.push_back(m.name);
+    if (s.vehicle.kept)
+        names.push_back(kept_text(*s.vehicle.kept));
     return names;
 }
 
@@ -60,6 +132,10 @@ std::vector<std::string> model_row_texts(const ConfigState& s)
     std::vector<std::string> texts;
     if (s.vehicle.make < 0)
         return texts;
+    if (kept_chosen(s)) {
+        texts.push_back(kept_text(*s.vehicle.kept));
+        return texts;
+    }
     const auto& models = vehicle_table(s).makes[std::size_t(s.vehicle.make)].models;
     const char* code = kLanguages[std::size_t(text_state().language_index)].code;
     for (int index : s.vehicle.rows)
@@ -83,7 +159,8 @@ void vehicle_begin(ConfigState& s)
 
 void choose_make(ConfigState& s, int make)
 {
-    if (make < 0 || make >= int(vehicle_table(s).makes.size()))
+    const int makes = kept_make(s) + (s.vehicle.kept ? 1 : 0);
+    if (make < 0 || make >= makes)
         return;
     fill_rows(s, make);
     notify(s);
@@ -97,7 +174,7 @@ void choose_model(ConfigState& s, int row)
         return;
     v.row = row;
     v.level_caption = "  " + textf(43, kLevelRowNumber, "");
-    const long level = chosen_model(s)->primary_level;
+    const long level = kept_chosen(s) ? v.kept->level : long(chosen_model(s)->primary_level);
     v.last_lookup_level = level;
     notify(s);
     if (v.level_entry_follows)
@@ -108,71 +185,48 @@ void select_vehicle(ConfigState& s, long level, int key, bool update)
 {
     VehicleSelection& v = s.vehicle;
     v.level_entry_follows = update;
-
-    int found_make = -1;
-    int found_model = -1;
-    if (level != 0) {
-        int primary_make = -1, primary_model = -1;
-        int secondary_make = -1, secondary_model = -1;
-        const auto& makes = vehicle_table(s).makes;
-        for (std::size_t mk = 0; mk < makes.size() && found_make < 0; ++mk) {
-            const auto& models = makes[mk].models;
-            for (std::size_t i = 0; i < models.size(); ++i) {
-                const VehicleModel& m = models[i];
-                if (!supported(s, m))
-                    continue;
-                const bool primary = m.primary_level == level;
-                const bool secondary = m.secondary_level == level;
-                if (m.key == key && (primary || secondary)) {
-                    found_make = int(mk);
-                    found_model = int(i);
-                    break;
-                }
-                if (primary && primary_make < 0) {
-                    primary_make = int(mk);
-                    primary_model = int(i);
-                }
-                if (secondary && secondary_make < 0) {
-                    secondary_make = int(mk);
-                    secondary_model = int(i);
-                }
-            }
-        }
-        if (found_make < 0) {
-            found_make = primary_make >= 0 ? primary_make : secondary_make;
-            found_model = primary_make >= 0 ? primary_model : secondary_model;
-        }
-    }
-
-    if (found_make < 0) {
-        fill_rows(s, -1);
-        notify(s);
-    } else {
-        fill_rows(s, found_make);
-        int row = 0;
-        for (std::size_t r = 0; r < v.rows.size(); ++r) {
-            if (v.rows[r] == found_model)
-                row = int(r);
-        }
-        notify(s);
-        choose_model(s, row);
-    }
-
+    show_found(s, find_model(s, level, key));
     v.last_lookup_level = level;
     if (update)
         set_text(s, Field::CanLevel, std::to_string(level));
     v.level_entry_follows = true;
 }
 
+void restore_vehicle(ConfigState& s, long level, int key, bool update)
+{
+    VehicleSelection& v = s.vehicle;
+    const Found found = find_model(s, level, key);
+    if (found.exact) {
+        v.kept.reset();
+        select_vehicle(s, level, key, update);
+        return;
+    }
+    v.kept = KeptVehicle{key, level};
+    v.level_entry_follows = update;
+    fill_rows(s, kept_make(s));
+    notify(s);
+    choose_model(s, 0);
+    v.level_entry_follows = true;
+}
+
 void on_level_edited(ConfigState& s)
 {
     const long value = leading_digits_value(text_of(s, Field::CanLevel));
-    if (value != s.vehicle.last_lookup_level)
-        select_vehicle(s, value, 0, false);
+    if (value == s.vehicle.last_lookup_level)
+        return;
+    if (kept_chosen(s)) {
+        // The fitter tunes the level of a vehicle the table does not know:
+        // the vehicle stays as it is.
+        s.vehicle.last_lookup_level = value;
+        return;
+    }
+    select_vehicle(s, value, 0, false);
 }
 
 int selected_vehicle_key(const ConfigState& s)
 {
+    if (kept_chosen(s))
+        return s.vehicle.kept->key;
     const VehicleModel* m = chosen_model(s);
     return m ? m->key : 0;
 }

@@ -14,7 +14,8 @@ inline constexpr int kLevelRowNumber = 3;
 
 const VehicleTable& vehicle_table(const ConfigState& s);
 
-// The make list: every make of the table, in table order.
+// The make list: every make of the table, in table order, then the kept
+// vehicle when there is one.
 std::vector<std::string> make_names(const ConfigState& s);
 // The model list of the chosen make: the row texts in the current UI
 // language (empty when no make is chosen).
@@ -40,11 +41,20 @@ void choose_model(ConfigState& s, int row);
 // level into the CAN level entry.
 void select_vehicle(ConfigState& s, long level, int key, bool update);
 
+// Shows a vehicle as the unit or a .cfg file stores it: the model whose key
+// and level match exactly, or else the stored key and level kept as they are
+// (the make and model lists then show it as the vehicle with that number;
+// choosing a model of the table replaces it). update also writes the level
+// into the CAN level entry.
+void restore_vehicle(ConfigState& s, long level, int key, bool update);
+
 // The CAN level entry changed: a value other than the last lookup level
-// looks the level up (key 0, entry untouched).
+// looks the level up (key 0, entry untouched), except while the kept vehicle
+// is chosen, which stays chosen.
 void on_level_edited(ConfigState& s);
 
-// The key of the chosen model; 0 when no make or model is chosen.
+// The key of the chosen model or of the kept vehicle; 0 when no make or
+// model is chosen.
 int selected_vehicle_key(const ConfigState& s);
 
 } // namespace tq

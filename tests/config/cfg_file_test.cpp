@@ -251,7 +251,8 @@ TEST_F(CfgFile, VehicleKeyAndLevelRestoreTheModel)
         {"canlevel=110\n", 16},                // the level alone finds the A1
         {"canlevel=110\ncarnumber=73\n", 73},
         {"carnumber=73\n", 0},                 // a key alone chooses nothing
-        {"carnumber=99999\ncanlevel=110\n", 16},
+        {"carnumber=999\ncanlevel=110\n", 999}, // a car the table lacks is kept
+        {"carnumber=99999\ncanlevel=110\n", 0},  // no key: kept as 0, as the file holds
     };
     for (const Case& c : cases) {
         start();
@@ -262,6 +263,12 @@ TEST_F(CfgFile, VehicleKeyAndLevelRestoreTheModel)
     start();
     read("carnumber=73\ncanlevel=110\n");
     EXPECT_EQ(t(Field::CanLevel), "110");
+
+    // A kept vehicle goes back into the next file as it came.
+    read("carnumber=999\ncanlevel=50\n");
+    const std::vector<std::string> lines = lines_of(write_cfg_text(s), "\r\n");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "carnumber=999"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "canlevel=50"), lines.end());
 }
 
 TEST_F(CfgFile, KeysForControlsTheUnitLacksAreSkipped)

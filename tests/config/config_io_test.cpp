@@ -231,6 +231,105 @@ TEST(ConfigIo, OutOfListValuesAreKeptAsTheUnitHoldsThem)
     EXPECT_EQ(u.peek(714, 1), Bytes{9});
 }
 
+// Every value the pages cannot show or choose goes back into the unit as it
+// was read when the fitter saves without changing it. The bytes of fields a
+// unit does not have, and the bits that must be zero, are written as 0.
+TEST(ConfigIo, AnUnchangedSaveWritesBackWhatThePagesCannotShow)
+{
+    struct Case {
+        const char* what;
+        int model, version, address;
+        Bytes held;
+        Bytes saved;       // empty: as held
+        int also = 0;      // another address to fill first, when the value needs one
+        Bytes also_held{};
+    } cases[] = {
+        {"anti-hijack option the firmware lacks", 512, 1094, 519, {4}, {}},
+        {"GPS module above Yes", 512, 1105, 520, {7}, {}},
+        {"rearming above its list", 512, 1105, 524, {9}, {}},
+        {"remote operation above its list", 512, 1105, 525, {8}, {}},
+        {"IN1 time above its list", 512, 1105, 527, {11}, {}},
+        {"AUX mode above its list", 512, 1064, 528, {40}, {}},
+        {"immobiliser above its list", 512, 1105, 529, {12}, {}},
+        {"siren value without an option", 512, 1105, 530, {5}, {}},
+        {"inhibit arming above its list", 512, 1105, 531, {6}, {}},
+        {"hazard blink above its list", 512, 1105, 532, {4}, {}},
+        {"inhibit arming that older firmware does not show", 512, 1063, 531, {2}, {}},
+        {"3x prealarm above Yes", 512, 1105, 534, {4}, {}},
+        {"phone count above 3", 512, 1105, 536, {7}, {}, 990, {'+', '4', '8', '1', 0}},
+        {"status SMS fields above Yes", 512, 1105, 537, {5, 6, 7}, {}},
+        {"SMS forwarding above Yes", 512, 1105, 541, {9}, {}},
+        {"flags of phone 3 beyond the count", 512, 1105, 542, {0x19 | 0x24}, {}},
+        {"flag bits that must be zero", 512, 1105, 542, {0x19 | 0xC0}, {0x19}},
+        {"threshold byte beside the 12V choice", 512, 1105, 543, {100}, {}},
+        {"AP flag of phone 3 beyond the count", 512, 1105, 544, {0x05}, {}},
+        {"bytes after the TQPIN's five digits", 512, 1105, 553, {0, 'x', 0x80}, {}},
+        {"bytes after a phone number's end", 512, 1105, 963, {0, 0xFF, 'z'}, {}},
+        {"phone 3 beyond the count", 512, 1105, 990, {'+', '4', '8', '1', 0}, {}},
+        {"supply choice above its list", 512, 1105, 710, {7}, {}},
+        {"SMS language above its list", 512, 1105, 711, {12}, {}},
+        {"vehicle key the table lacks", 512, 1105, 712, {0x03, 0xE7}, {}},
+        {"voice-call attempts above the buttons", 512, 1105, 714, {9}, {}},
+        {"trunk option above Yes", 512, 1105, 1095, {3}, {}},
+        {"additional input above its list", 512, 1105, 1096, {9}, {}},
+        {"additional input that older firmware does not show", 512, 1063, 1096, {3}, {}},
+        {"PA button above its list", 512, 1105, 1097, {6}, {}},
+        {"audible confirmation of the smaller unit", 511, 1105, 517, {1}, {0}},
+        {"rearming of the smaller unit", 511, 1105, 524, {2}, {0}},
+        {"3x prealarm before firmware 1064", 512, 1063, 534, {1}, {0}},
+        {"PA button before firmware 1104", 512, 1100, 1097, {1}, {0}},
+    };
+    for (const Case& c : cases) {
+        ConfiguredUnit u(c.model, c.version);
+        picture(u, c.version);
+        std::copy(c.also_held.begin(), c.also_held.end(), u.programmer.unit.memory.begin() + c.also);
+        std::copy(c.held.begin(), c.held.end(), u.programmer.unit.memory.begin() + c.address);
+        ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded) << c.what;
+        ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved) << c.what;
+        EXPECT_EQ(u.peek(c.address, int(c.held.size())), c.saved.empty() ? c.held : c.saved)
+            << c.what;
+        EXPECT_FALSE(u.programmer.unit.writes.empty()) << c.what;
+    }
+}
+
+// A unit whose car is not in the table: an unchanged save leaves every byte
+// of its memory as it was, saves after a level edit change only the level,
+// and a model chosen from the table replaces the key.
+TEST(ConfigIo, AVehicleTheTableLacksSurvivesSaves)
+{
+    ConfiguredUnit u(512, 1105);
+    picture(u, 1105);
+    u.poke(512, {3, 49, 1, 2, 3, 1, 1, 2, 1}); // CAN level 50
+    u.poke(712, {0x03, 0xE7});                 // vehicle key 999
+    u.poke(528, {0});                          // no extended level (this firmware has no AUX byte)
+    const auto before = u.programmer.unit.memory;
+    ASSERT_EQ(load_configuration(u.config, u.link, kLoadFromUnit), LoadResult::Loaded);
+    EXPECT_EQ(selected_vehicle_key(u.config), 999);
+    EXPECT_EQ(text_of(u.config, Field::CanLevel), "50");
+    EXPECT_FALSE(u.config.record.save_marked);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved);
+        EXPECT_TRUE(u.programmer.unit.memory == before) << round;
+        ASSERT_EQ(load_configuration(u.config, u.link, kLoadFromUnit), LoadResult::Loaded);
+    }
+
+    set_text(u.config, Field::CanLevel, "300");
+    ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved);
+    auto expected = before;
+    expected[513] = 254;
+    expected[528] = 299 & 0xFF;
+    expected[535] = 299 >> 8;
+    EXPECT_TRUE(u.programmer.unit.memory == expected);
+
+    ASSERT_EQ(load_configuration(u.config, u.link, kLoadFromUnit), LoadResult::Loaded);
+    EXPECT_EQ(selected_vehicle_key(u.config), 999);
+    EXPECT_EQ(text_of(u.config, Field::CanLevel), "300");
+    choose_make(u.config, 3); // Audi: the A1 8X, level 3, key 16
+    ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved);
+    EXPECT_EQ(u.peek(712, 2), (Bytes{0, 16}));
+    EXPECT_EQ(u.peek(513, 1), Bytes{2});
+}
+
 TEST(ConfigIo, RevealedSimPinIsValidatedAndWritten)
 {
     ConfiguredUnit u(512, 1105);

@@ -44,12 +44,15 @@ struct Lookup : ::testing::Test {
         s.vehicles = &table;
         begin_config_session(s, UnitKind{512, version});
     }
-    // "Make/Model" of the chosen row, or "" when none.
+    // "Make/Model" of the chosen row, "kept" for the kept vehicle, or "" when
+    // none.
     std::string chosen() const
     {
         const VehicleSelection& v = s.vehicle;
         if (v.make < 0 || v.row < 0)
             return "";
+        if (v.make == int(table.makes.size()))
+            return "kept";
         const VehicleMake& mk = table.makes[std::size_t(v.make)];
         return mk.name + "/" + *mk.models[std::size_t(v.rows[std::size_t(v.row)])].name;
     }
@@ -131,6 +134,46 @@ TEST_F(Lookup, TheLevelEntryFollowsChoicesButNotTyping)
     select_vehicle(s, 110, 10, true);
     EXPECT_EQ(chosen(), "Alpha/One");
     EXPECT_EQ(text_of(s, Field::CanLevel), "110");
+}
+
+// A unit's vehicle that the table lacks is kept as the unit stores it: the
+// lists name it by its key, typing a level keeps it, and only choosing a
+// model of the table replaces it (until it is chosen again).
+TEST_F(Lookup, AVehicleTheTableLacksIsKept)
+{
+    start(1106);
+    restore_vehicle(s, 3, 999, true); // level 3 has models, key 999 has none
+    EXPECT_EQ(chosen(), "kept");
+    EXPECT_EQ(selected_vehicle_key(s), 999);
+    EXPECT_EQ(text_of(s, Field::CanLevel), "3");
+    EXPECT_EQ(s.vehicle.level_caption, "  3. CAN-bus level selection:");
+    ASSERT_EQ(make_names(s).size(), 5u);
+    EXPECT_EQ(make_names(s).back(), "vehicle no. 999 (not in this program's table)");
+    EXPECT_EQ(model_row_texts(s), std::vector<std::string>{make_names(s).back()});
+
+    set_text(s, Field::CanLevel, "8");
+    EXPECT_EQ(selected_vehicle_key(s), 999);
+    EXPECT_EQ(text_of(s, Field::CanLevel), "8");
+
+    choose_make(s, 0);
+    EXPECT_EQ(chosen(), "Alpha/One");
+    EXPECT_EQ(selected_vehicle_key(s), 10);
+    EXPECT_EQ(make_names(s).size(), 5u); // the way back stays open
+    choose_make(s, 4);
+    EXPECT_EQ(selected_vehicle_key(s), 999);
+    EXPECT_EQ(text_of(s, Field::CanLevel), "3");
+
+    // A vehicle the table has is chosen as usual, and the kept one goes.
+    restore_vehicle(s, 110, 10, true);
+    EXPECT_EQ(chosen(), "Alpha/One");
+    EXPECT_EQ(make_names(s).size(), 4u);
+    // Its key with another level, or a model the firmware lacks, is kept.
+    restore_vehicle(s, 5, 10, true);
+    EXPECT_EQ(selected_vehicle_key(s), 10);
+    EXPECT_EQ(chosen(), "kept");
+    restore_vehicle(s, 7, 12, true);
+    EXPECT_EQ(selected_vehicle_key(s), 12);
+    EXPECT_EQ(chosen(), "kept");
 }
 
 TEST(ModelRow, TextAndNotePerLanguage)
