@@ -5,6 +5,7 @@
 #include "app/menus_window.h"
 #include "app/startup.h"
 #include "app/wiring.h"
+#include "config/vehicle_table.h"
 #include "link/hid_port.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
@@ -22,8 +23,19 @@ using namespace tq;
 
 int main(int argc, char** argv)
 {
-    AppState& a = app();
     const std::vector<std::string> args(argv, argv + argc);
+    if (args.size() >= 2 && args[1] == "--check-vehicles") {
+        if (args.size() != 3) {
+            std::fprintf(stderr, "usage: tq512 --check-vehicles FILE\n");
+            return 1;
+        }
+        std::string report;
+        const int status = check_vehicle_table(args[2], report);
+        std::fputs(report.c_str(), status == 0 ? stdout : stderr);
+        return status;
+    }
+
+    AppState& a = app();
     a.shell.program_path = platform::own_program_path(argv[0]);
     a.connection.can_check_pending = true;
 
@@ -55,11 +67,23 @@ int main(int argc, char** argv)
         a.link.port = &hidapi_port();
     }
 
+    // A dealer's table in the data folders wins over the built-in one.
+    static const VehicleTableChoice vehicles = choose_vehicle_table(vehicle_table_folders());
+    a.config.vehicles = &vehicles.table;
+
     add_shell_menus(a);
     wire_subsystems(a);
     build_main_window(a);
-    if (!update_message.empty())
-        show_message(update_message);
+    // One message window: the update check's word, then each table file
+    // that could not be used.
+    std::string start_message = update_message;
+    for (const auto& [file, why] : vehicles.refused) {
+        const std::string line = textf(kTextVehicleTableUnusable, file.c_str(), why.c_str());
+        std::fprintf(stderr, "vehicle table %s: %s\n", file.c_str(), why.c_str());
+        start_message += (start_message.empty() ? "" : "\n\n") + line;
+    }
+    if (!start_message.empty())
+        show_message(start_message);
     connect_connection_ui(a);
     run_main_loop(a);
 }

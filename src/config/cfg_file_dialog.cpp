@@ -17,10 +17,7 @@ std::string choose_file(ConfigState& s, bool saving)
         text(saving ? 17 : 15), parent ? GTK_WINDOW(parent) : nullptr,
         saving ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, text(24),
         GTK_RESPONSE_CANCEL, text(saving ? 142 : 20), GTK_RESPONSE_ACCEPT, nullptr);
-    GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, "*.cfg");
-    gtk_file_filter_add_pattern(filter, "*.cfg");
-    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), cfg_file_filter());
     // Without a last folder the chooser starts in the home folder rather
     // than in its list of recent files, where nothing can be saved.
     std::string folder = cfg_chooser_folder(s);
@@ -53,6 +50,15 @@ bool ready(ConfigState& s)
 }
 
 } // namespace
+
+GtkFileFilter* cfg_file_filter()
+{
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "*.cfg");
+    // Files saved on Windows PCs often end in .CFG.
+    gtk_file_filter_add_pattern(filter, "*.[cC][fF][gG]");
+    return filter;
+}
 
 std::string cfg_chooser_folder(const ConfigState& s)
 {

@@ -5,6 +5,8 @@
 
 #include "config/config_state.h"
 
+#include <gtk/gtk.h>
+
 #include <string>
 
 namespace tq {
@@ -13,6 +15,9 @@ namespace tq {
 // told to connect the programming device and nothing else happens.
 void run_save_configuration_file(ConfigState& s);
 void run_load_configuration_file(ConfigState& s);
+
+// The choosers' filter: .cfg files in any letter case (floating reference).
+GtkFileFilter* cfg_file_filter();
 
 // The folder the choosers open in, and remembering the one last used.
 std::string cfg_chooser_folder(const ConfigState& s);

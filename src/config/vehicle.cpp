@@ -110,6 +110,11 @@ std::string kept_text(const KeptVehicle& kept)
     return textf(kTextKeptVehicle, kept.key);
 }
 
+std::string kept_make_text(const KeptVehicle& kept)
+{
+    return textf(kTextKeptMake, kept.key);
+}
+
 } // namespace
 
 const VehicleTable& vehicle_table(const ConfigState& s)
@@ -123,7 +128,7 @@ std::vector<std::string> make_names(const ConfigState& s)
     for (const VehicleMake& m : vehicle_table(s).makes)
         names.push_back(m.name);
     if (s.vehicle.kept)
-        names.push_back(kept_text(*s.vehicle.kept));
+        names.push_back(kept_make_text(*s.vehicle.kept));
     return names;
 }
 

@@ -1,11 +1,12 @@
 #include "config/vehicle_table.h"
 
+#include <gio/gio.h>
 #include <glib.h>
 
 #include <cstdio>
 #include <limits>
 
-extern const char kVehicleTableText[];
+extern const unsigned char kVehicleTableText[];
 extern const unsigned long kVehicleTableText_size;
 
 namespace tq {
@@ -209,12 +210,92 @@ const VehicleTable& builtin_vehicle_table()
     static const VehicleTable table = [] {
         VehicleTable t;
         std::string error;
-        if (!parse_vehicle_table(std::string_view(kVehicleTableText, kVehicleTableText_size), t,
+        if (!parse_vehicle_table(std::string_view(reinterpret_cast<const char*>(kVehicleTableText), kVehicleTableText_size), t,
                                  error))
             std::fprintf(stderr, "vehicle table: %s\n", error.c_str());
         return t;
     }();
     return table;
+}
+
+bool read_vehicle_table_file(const std::string& path, VehicleTable& table, std::string& error)
+{
+    // The product's whole table is some hundred kilobytes.
+    constexpr goffset kMostBytes = 8 * 1024 * 1024;
+    GFile* file = g_file_new_for_path(path.c_str());
+    GError* failure = nullptr;
+    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_SIZE, G_FILE_QUERY_INFO_NONE,
+                                        nullptr, &failure);
+    bool ok = info != nullptr;
+    if (info) {
+        if (g_file_info_get_size(info) > kMostBytes) {
+            error = "larger than 8 MB";
+            ok = false;
+        }
+        g_object_unref(info);
+    }
+    char* contents = nullptr;
+    gsize length = 0;
+    if (ok)
+        ok = g_file_load_contents(file, nullptr, &contents, &length, nullptr, &failure);
+    g_object_unref(file);
+    if (failure) {
+        error = failure->message;
+        g_error_free(failure);
+    }
+    if (!ok)
+        return false;
+    ok = parse_vehicle_table(std::string_view(contents, length), table, error);
+    g_free(contents);
+    if (ok && table.makes.empty()) {
+        error = "no make";
+        ok = false;
+    }
+    return ok;
+}
+
+VehicleTableChoice choose_vehicle_table(const std::vector<std::string>& folders)
+{
+    VehicleTableChoice choice;
+    for (const std::string& folder : folders) {
+        gchar* path = g_build_filename(folder.c_str(), "tq512", "vehicles.txt", nullptr);
+        const std::string file = path;
+        g_free(path);
+        if (!g_file_test(file.c_str(), G_FILE_TEST_EXISTS))
+            continue;
+        std::string error;
+        if (read_vehicle_table_file(file, choice.table, error)) {
+            choice.path = file;
+            return choice;
+        }
+        choice.refused.emplace_back(file, error);
+    }
+    choice.table = builtin_vehicle_table();
+    return choice;
+}
+
+std::vector<std::string> vehicle_table_folders()
+{
+    std::vector<std::string> folders = {g_get_user_data_dir()};
+    for (const gchar* const* dir = g_get_system_data_dirs(); *dir; ++dir)
+        folders.emplace_back(*dir);
+    return folders;
+}
+
+int check_vehicle_table(const std::string& path, std::string& report)
+{
+    VehicleTable table;
+    std::string error;
+    if (!read_vehicle_table_file(path, table, error)) {
+        report = path + ": " + error + "\n";
+        return 1;
+    }
+    std::size_t models = 0;
+    for (const VehicleMake& make : table.makes)
+        models += make.models.size();
+    report = path + ": " + std::to_string(table.makes.size()) + " makes, " +
+             std::to_string(models) + " models\n";
+    return 0;
 }
 
 std::string model_row_text(const VehicleModel& model, std::string_view language_code,

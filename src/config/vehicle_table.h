@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tq {
@@ -56,6 +57,30 @@ bool parse_vehicle_table(std::string_view text, VehicleTable& table, std::string
 
 // The table built into the program (parsed once).
 const VehicleTable& builtin_vehicle_table();
+
+// A dealer installs the product's full table without a new program: the
+// table is taken from the first FOLDER/tq512/vehicles.txt, in the order of
+// the folders given, that can be read and parsed; else the built-in one.
+struct VehicleTableChoice {
+    VehicleTable table;
+    std::string path;                 // the file in use; empty: the built-in table
+    // Each file passed over because it could not be read or parsed:
+    // the file and why ("line N: ...").
+    std::vector<std::pair<std::string, std::string>> refused;
+};
+VehicleTableChoice choose_vehicle_table(const std::vector<std::string>& folders);
+
+// The folders searched: the user's data folder, then the system's data
+// folders (XDG_DATA_HOME and XDG_DATA_DIRS).
+std::vector<std::string> vehicle_table_folders();
+
+// Reads and parses one table file; false with the reason when it cannot be
+// used. Files above a few megabytes are refused unread.
+bool read_vehicle_table_file(const std::string& path, VehicleTable& table, std::string& error);
+
+// What "tq512 --check-vehicles FILE" prints: the makes and models counted,
+// or the first error with its line. The exit status: 0 usable, 1 not.
+int check_vehicle_table(const std::string& path, std::string& report);
 
 // The text of a model's row in the model list: name; a blank and the variant
 // when there is one (also an empty one); a blank, the word for "year" and the

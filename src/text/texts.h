@@ -27,6 +27,7 @@ extern const TextTable kTextsGreek;
 enum AddedTextRow : int {
     kTextKeptVehicle = kTextCount, // a vehicle key the vehicle table does not hold
     kTextVehicleTableUnusable,     // a vehicle table file that does not parse
+    kTextKeptMake,                 // the make list's entry for that vehicle key
     kTextEnd                       // one past the last row
 };
 inline constexpr int kAddedTextCount = kTextEnd - kTextCount;

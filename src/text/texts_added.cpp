@@ -24,6 +24,15 @@ const std::array<AddedText, kAddedTextCount> kAddedTexts = {{
         "Tabulku vozidel %s nelze použít (%s).\nMísto ní se použije další nalezená tabulka.",
         "Ο πίνακας οχημάτων %s δεν μπορεί να χρησιμοποιηθεί (%s).\nΧρησιμοποιείται ο επόμενος πίνακας που βρέθηκε.",
     },
+    /* kTextKeptMake */ {
+        "no. %d",
+        "nr %d",
+        "Nr. %d",
+        "№ %d",
+        "№ %d",
+        "č. %d",
+        "αρ. %d",
+    },
 }};
 
 } // namespace tq

@@ -1,3 +1,4 @@
+#include "config/cfg_file.h"
 #include "config/config_io.h"
 #include "config/vehicle.h"
 #include "config_fixture.h"
@@ -324,6 +325,16 @@ TEST(ConfigIo, AVehicleTheTableLacksSurvivesSaves)
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadFromUnit), LoadResult::Loaded);
     EXPECT_EQ(selected_vehicle_key(u.config), 999);
     EXPECT_EQ(text_of(u.config, Field::CanLevel), "300");
+    // Through a .cfg file into another unit, the key goes as it came.
+    ConfiguredUnit other(512, 1105);
+    picture(other, 1105);
+    ASSERT_EQ(load_configuration(other.config, other.link, kLoadSilent), LoadResult::Loaded);
+    read_cfg_text(other.config, write_cfg_text(u.config));
+    ASSERT_EQ(save_configuration(other.config, other.link), SaveResult::Saved);
+    EXPECT_EQ(other.peek(712, 2), (Bytes{0x03, 0xE7}));
+    EXPECT_EQ(other.peek(512, 1), Bytes{3});
+    EXPECT_EQ(other.peek(513, 1), Bytes{254});
+
     choose_make(u.config, 3); // Audi: the A1 8X, level 3, key 16
     ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved);
     EXPECT_EQ(u.peek(712, 2), (Bytes{0, 16}));

@@ -1,6 +1,7 @@
 #include "config/record.h"
 #include "config/vehicle.h"
 #include "config/vehicle_table.h"
+#include "support/temp_folder.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
@@ -148,8 +149,9 @@ TEST_F(Lookup, AVehicleTheTableLacksIsKept)
     EXPECT_EQ(text_of(s, Field::CanLevel), "3");
     EXPECT_EQ(s.vehicle.level_caption, "  3. CAN-bus level selection:");
     ASSERT_EQ(make_names(s).size(), 5u);
-    EXPECT_EQ(make_names(s).back(), "vehicle no. 999 (not in this program's table)");
-    EXPECT_EQ(model_row_texts(s), std::vector<std::string>{make_names(s).back()});
+    EXPECT_EQ(make_names(s).back(), "no. 999");
+    EXPECT_EQ(model_row_texts(s),
+              std::vector<std::string>{"vehicle no. 999 (not in this program's table)"});
 
     set_text(s, Field::CanLevel, "8");
     EXPECT_EQ(selected_vehicle_key(s), 999);
@@ -174,6 +176,44 @@ TEST_F(Lookup, AVehicleTheTableLacksIsKept)
     restore_vehicle(s, 7, 12, true);
     EXPECT_EQ(selected_vehicle_key(s), 12);
     EXPECT_EQ(chosen(), "kept");
+}
+
+// A dealer's table: the user's folder before the system's before the
+// built-in table; a file that does not parse is passed over with its line.
+TEST(VehicleTableSources, FirstUsableFileWins)
+{
+    test::TempFolder user, system1, system2, empty;
+    const std::string dealer = "make \"Dealer\" 1\nmodel \"X\" - - 3 0 999 0 - - - 1049 0\n";
+    const std::string bad = "make \"Broken\" 1\nmodel \"X\" - - 3\n";
+    system2.write("tq512/vehicles.txt", dealer);
+
+    VehicleTableChoice c = choose_vehicle_table({empty.path(), system2.path()});
+    EXPECT_EQ(c.path, system2 / "tq512/vehicles.txt");
+    ASSERT_EQ(c.table.makes.size(), 1u);
+    EXPECT_EQ(c.table.makes[0].name, "Dealer");
+    EXPECT_TRUE(c.refused.empty());
+
+    user.write("tq512/vehicles.txt", bad);
+    system1.write("tq512/vehicles.txt", "");
+    c = choose_vehicle_table({user.path(), system1.path(), system2.path()});
+    EXPECT_EQ(c.path, system2 / "tq512/vehicles.txt");
+    ASSERT_EQ(c.refused.size(), 2u);
+    EXPECT_EQ(c.refused[0].first, user / "tq512/vehicles.txt");
+    EXPECT_EQ(c.refused[0].second, "line 2: a model line has 12 fields");
+    EXPECT_EQ(c.refused[1].second, "no make");
+
+    c = choose_vehicle_table({user.path(), empty.path()});
+    EXPECT_TRUE(c.path.empty());
+    EXPECT_EQ(c.table.makes.size(), builtin_vehicle_table().makes.size());
+    EXPECT_EQ(c.refused.size(), 1u);
+
+    std::string report;
+    EXPECT_EQ(check_vehicle_table(system2 / "tq512/vehicles.txt", report), 0);
+    EXPECT_EQ(report, system2 / "tq512/vehicles.txt" + ": 1 makes, 1 models\n");
+    EXPECT_EQ(check_vehicle_table(user / "tq512/vehicles.txt", report), 1);
+    EXPECT_EQ(report, user / "tq512/vehicles.txt" + ": line 2: a model line has 12 fields\n");
+    EXPECT_EQ(check_vehicle_table(empty / "none.txt", report), 1);
+    EXPECT_NE(report.find("none.txt: "), std::string::npos);
 }
 
 TEST(ModelRow, TextAndNotePerLanguage)
@@ -307,7 +347,7 @@ TEST_F(Shipped, RowTextsUseTheUiLanguage)
     const std::string row = model_row_texts(s)[std::size_t(s.vehicle.row)];
     t = saved;
     EXPECT_EQ(row, std::string("A6 4G ") + kTextsPolish[8] +
-                       " 2011->\nKeyless trunk DO NOT unlock all doors");
+                       " 2011->\nOtwarcie bagażnika bez kluczyka NIE odblokowuje wszystkich drzwi");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "config/cfg_file.h"
+#include "config/cfg_file_dialog.h"
 #include "config/vehicle.h"
 #include "gui/settings_pages_gui.h"
 #include "support/temp_folder.h"
@@ -78,6 +79,22 @@ TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
     EXPECT_EQ(b.peek(548, 6), (test::Bytes{'0', '1', '2', '3', '4', 0}));
     EXPECT_EQ(b.peek(512, 2), (test::Bytes{3, 109}));
     EXPECT_EQ(b.peek(712, 2), (test::Bytes{0, 73}));
+}
+
+TEST(CfgFileChooser, ShowsCfgFilesInAnyLetterCase)
+{
+    test::ensure_gtk();
+    GtkFileFilter* filter = cfg_file_filter();
+    g_object_ref_sink(filter);
+    for (const auto& [name, shown] : std::vector<std::pair<const char*, bool>>{
+             {"car.cfg", true}, {"CAR.CFG", true}, {"car.Cfg", true},
+             {"car.cfg.txt", false}, {"car.bin", false}}) {
+        GtkFileFilterInfo info{};
+        info.contains = GTK_FILE_FILTER_DISPLAY_NAME;
+        info.display_name = name;
+        EXPECT_EQ(gtk_file_filter_filter(filter, &info) != FALSE, shown) << name;
+    }
+    g_object_unref(filter);
 }
 
 } // namespace

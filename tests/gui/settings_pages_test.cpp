@@ -171,6 +171,30 @@ TEST(SettingsPages, VehicleListsAndTheLevelEntry)
     EXPECT_EQ(u.peek(710, 5), (test::Bytes{2, 0, 0, 0, 1}));
 }
 
+TEST(SettingsPages, AVehicleTheTableLacksIsShownAndSavedBack)
+{
+    Pages u(512, 1105);
+    u.poke(712, {0x03, 0xE7}); // vehicle 999 on level 6
+    u.click(3);
+    const char* kept = "vehicle no. 999 (not in this program's table)";
+    EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().make_combo)), "no. 999");
+    EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().model_combo)), kept);
+    EXPECT_EQ(gtk_label_get_text(GTK_LABEL(u.p().level_label)),
+              std::string("  3. CAN-bus level selection:"));
+    EXPECT_EQ(buffer_text(u.c(Field::CanLevel).buffer), "6");
+    EXPECT_FALSE(is_red(u.c(Field::CanLevel).entry));
+    EXPECT_FALSE(is_red(u.p().save_label));
+    u.show_page(0);
+    test::save_screenshot(u.window, "settings_kept_vehicle");
+
+    set_buffer_text(u.c(Field::CanLevel).buffer, "7");
+    EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().model_combo)), kept);
+    u.click(5);
+    EXPECT_EQ(u.last_message(), "Configuration saved.");
+    EXPECT_EQ(u.peek(712, 2), (test::Bytes{0x03, 0xE7}));
+    EXPECT_EQ(u.peek(513, 1), test::Bytes{6});
+}
+
 TEST(SettingsPages, CtrlIRevealsTheSimPinRow)
 {
     Pages u(512, 1105);
