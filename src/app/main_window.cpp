@@ -308,10 +308,16 @@ void loop_iteration(AppState& a)
         platform::sleep_ms(100);
         if (a.connection.state != kSearching)
             disconnect_reset(a.connection, a.connection_ui);
-        gtk_label_set_text(GTK_LABEL(s.status_label), text(3));
-        gtk_label_set_text(GTK_LABEL(s.serial_label), "");
+        // A programmer that is plugged in but may not be opened is named,
+        // with the fix, instead of searching on as if nothing were there.
+        const bool refused = a.link.programmer_unopenable;
+        gtk_label_set_text(GTK_LABEL(s.status_label), text(refused ? kTextProgrammerNoAccess : 3));
+        gtk_label_set_text(GTK_LABEL(s.serial_label), refused ? text(kTextProgrammerAccessFix) : "");
         gtk_label_set_text(GTK_LABEL(s.hardware_label), "");
     } else {
+        // The first pass with a device open: the search's hint goes.
+        if (s.combo_closed)
+            gtk_label_set_text(GTK_LABEL(s.serial_label), "");
         s.combo_closed = false;
     }
 

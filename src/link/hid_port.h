@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tq {
 
@@ -29,6 +31,13 @@ public:
     virtual ~HidPort() = default;
     // Opens the first device with this vendor and product, or returns null.
     virtual std::unique_ptr<HidDevice> open(std::uint16_t vendor, std::uint16_t product) = 0;
+    // The product IDs of this vendor's devices plugged in now, whether or
+    // not this user may open them; nullopt when the port cannot tell, and
+    // then every product is tried with open.
+    virtual std::optional<std::vector<std::uint16_t>> plugged_in(std::uint16_t /*vendor*/)
+    {
+        return std::nullopt;
+    }
 };
 
 // The port over the system's hidapi library. hid_init must have succeeded.

@@ -51,6 +51,19 @@ public:
             return nullptr;
         return std::make_unique<HidapiDevice>(handle);
     }
+
+    // One enumeration answers for every product of the vendor, so a search
+    // that finds nothing plugged in costs one walk of the HID devices
+    // instead of one per product.
+    std::optional<std::vector<std::uint16_t>> plugged_in(std::uint16_t vendor) override
+    {
+        std::vector<std::uint16_t> products;
+        hid_device_info* list = hid_enumerate(vendor, 0);
+        for (const hid_device_info* d = list; d; d = d->next)
+            products.push_back(d->product_id);
+        hid_free_enumeration(list);
+        return products;
+    }
 };
 
 } // namespace

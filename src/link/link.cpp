@@ -82,23 +82,33 @@ bool write_report(LinkState& link, const std::vector<std::uint8_t>& report, std:
 int device_open(LinkState& link)
 {
     platform::sleep_ms(40);
+    link.programmer_unopenable = false;
     if (!link.port)
         return kOpenNone;
 
+    const auto plugged = link.port->plugged_in(kVendorId);
+    const auto try_open = [&](std::uint16_t product) {
+        if (plugged && std::find(plugged->begin(), plugged->end(), product) == plugged->end())
+            return false;
+        link.device = link.port->open(kVendorId, product);
+        if (!link.device && plugged)
+            link.programmer_unopenable = true;
+        return link.device != nullptr;
+    };
+
     link.long_reports = true;
     link.report_size = 64;
-    link.device = link.port->open(kVendorId, kProduct64);
-    if (!link.device) {
+    if (!try_open(kProduct64)) {
         link.long_reports = false;
         link.report_size = 8;
         for (std::uint16_t product : kProducts8) {
-            link.device = link.port->open(kVendorId, product);
-            if (link.device)
+            if (try_open(product))
                 break;
         }
     }
     if (!link.device)
         return kOpenNone;
+    link.programmer_unopenable = false;
 
     const std::string product = link.device->product_string();
     if (product == "USB Bootloader") {

@@ -36,6 +36,10 @@ struct LinkState {
     HidPort* port = nullptr;            // where devices are opened; hidapi unless simulated
     std::unique_ptr<HidDevice> device;  // the open programmer; null: no device
     int device_kind = kDeviceNone;
+    // The last device_open saw a programmer plugged in that could not be
+    // opened (no permission: udev rule missing, or the user is not at the
+    // seat).
+    bool programmer_unopenable = false;
     int report_size = 64;               // payload bytes of one report, without the ID byte
     bool long_reports = true;           // 64-byte reports with a separate count byte
 

@@ -263,10 +263,18 @@ bool Programmer::present() const
 
 std::unique_ptr<HidDevice> SimPort::open(std::uint16_t vendor, std::uint16_t product)
 {
-    if (!programmer_.present() || vendor != 0x12AA || product != programmer_.product_id())
+    if (!programmer_.present() || !programmer_.openable || vendor != 0x12AA ||
+        product != programmer_.product_id())
         return nullptr;
     ++opens;
     return std::make_unique<SimDevice>(programmer_);
+}
+
+std::optional<std::vector<std::uint16_t>> SimPort::plugged_in(std::uint16_t vendor)
+{
+    if (!programmer_.present() || vendor != 0x12AA)
+        return std::vector<std::uint16_t>{};
+    return std::vector<std::uint16_t>{programmer_.product_id()};
 }
 
 } // namespace tq::sim

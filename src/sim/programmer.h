@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ public:
     // Send every queued reply in one chain of reports instead of one per poll.
     bool batch_replies = false;
     bool plugged = true;
+    // Cleared: plugged in and seen on the bus, but this user may not open
+    // it (no udev rule, or not at the seat).
+    bool openable = true;
 
     // Output reports seen, for tests that look at the wire (ID byte included).
     std::vector<std::vector<std::uint8_t>> written;
@@ -104,6 +108,7 @@ class SimPort final : public HidPort {
 public:
     explicit SimPort(Programmer& programmer) : programmer_(programmer) {}
     std::unique_ptr<HidDevice> open(std::uint16_t vendor, std::uint16_t product) override;
+    std::optional<std::vector<std::uint16_t>> plugged_in(std::uint16_t vendor) override;
     int opens = 0;
 
 private:

@@ -28,6 +28,14 @@ enum AddedTextRow : int {
     kTextKeptVehicle = kTextCount, // a vehicle key the vehicle table does not hold
     kTextVehicleTableUnusable,     // a vehicle table file that does not parse
     kTextKeptMake,                 // the make list's entry for that vehicle key
+    kTextProgrammerNoAccess,       // a programmer plugged in that this user may not open
+    kTextProgrammerAccessFix,      // what lets the user open it
+    kTextCanPortNoAccess,          // a CAN-analyzer port this user may not open
+    kTextCanPortUnopenable,        // a CAN-analyzer port that cannot be opened otherwise
+    kTextCanDriverMissing,         // a CAN-analyzer unit without a serial port (Linux)
+    kTextSaveInstallerTitle,       // title of the dialog that saves the program installer
+    kTextInstallerSaved,           // where the program installer was saved
+    kTextFolderUnreadable,         // a chosen folder that does not exist or cannot be read
     kTextEnd                       // one past the last row
 };
 inline constexpr int kAddedTextCount = kTextEnd - kTextCount;

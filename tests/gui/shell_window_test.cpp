@@ -92,6 +92,34 @@ TEST(MainWindow, SearchesIdentifiesAndSearchesAgainAfterUnplug)
     EXPECT_FALSE(GTK_WIDGET_VISIBLE(s.pin_menu_item));
 }
 
+TEST(MainWindow, AProgrammerThatMayNotBeOpenedIsNamedUntilItCanBe)
+{
+    MainWindow w({512, 4, 30, 6, 11, 1234});
+    ShellState& s = app().shell;
+    w.programmer->plugged = true;
+    w.programmer->openable = false;
+    w.run(3);
+    EXPECT_EQ(label_text(s.status_label), "Programmer found, but it cannot be opened.");
+    EXPECT_NE(label_text(s.serial_label).find("sudo udevadm control --reload-rules && "
+                                              "sudo udevadm trigger"),
+              std::string::npos);
+    EXPECT_EQ(app().connection.state, kSearching);
+
+    // Pulled out: nothing is there to be named any more.
+    w.programmer->plugged = false;
+    w.run(3);
+    EXPECT_EQ(label_text(s.status_label), "Searching for device...");
+    EXPECT_EQ(label_text(s.serial_label), "");
+
+    // Plugged in again once the rule is in place.
+    w.programmer->openable = true;
+    w.programmer->plugged = true;
+    w.run_until_connected();
+    EXPECT_EQ(app().connection.state, kConnected);
+    EXPECT_EQ(label_text(s.status_label), "TQ512-0430");
+    EXPECT_EQ(label_text(s.serial_label), "Device serial number 220000001234");
+}
+
 TEST(MainWindow, TheSmallModelGetsALowerPageArea)
 {
     MainWindow w({512, 4, 81, 6, 12, 99});

@@ -232,7 +232,23 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
 {
     AppState& a = app();
     GtkWidget* main = a.shell.main_window;
+    // Plugged in, but this user may not open it: the status rows say so
+    // and name the fix.
+    rig->programmer->openable = false;
+    run(3);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(a.shell.status_label)),
+                 text(kTextProgrammerNoAccess));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(a.shell.serial_label)),
+                 text(kTextProgrammerAccessFix));
+    shoot(main, "main-programmer-no-access");
+    EXPECT_FALSE(GTK_WIDGET_VISIBLE(
+        gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(a.shell.main_scroller))))
+        << "the status rows fit the window";
+    forget(main);
+    rig->programmer->openable = true;
+
     run(2);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(a.shell.serial_label)), "");
     shoot(main, "main-searching");
     forget(main);
 

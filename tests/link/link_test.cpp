@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tq {
 namespace {
@@ -50,6 +53,58 @@ TEST(Link, OpensEachProductByItsProductString)
         if (c.result != kOpenNone) {
             EXPECT_EQ(s.link.report_size, c.report_size);
         }
+    }
+}
+
+// A port that, like hidapi, can tell which products are plugged in; some of
+// them refuse to open, as a hidraw node without the udev rule does.
+struct EnumeratingPort final : HidPort {
+    std::vector<std::uint16_t> plugged, openable;
+    std::vector<std::uint16_t> tried;
+    test::Script script;
+
+    std::unique_ptr<HidDevice> open(std::uint16_t vendor, std::uint16_t product) override
+    {
+        tried.push_back(product);
+        if (std::find(openable.begin(), openable.end(), product) == openable.end())
+            return nullptr;
+        return test::ScriptedPort(script, product).open(vendor, product);
+    }
+    std::optional<std::vector<std::uint16_t>> plugged_in(std::uint16_t) override
+    {
+        return plugged;
+    }
+};
+
+TEST(Link, TellsAProgrammerThatIsPluggedInButCannotBeOpened)
+{
+    using P = std::vector<std::uint16_t>;
+    struct Case {
+        P plugged, openable;
+        int result;
+        bool unopenable;
+        P tried;
+    } cases[] = {
+        // Nothing plugged in: no product is tried at all.
+        {{}, {}, kOpenNone, false, {}},
+        {{0xF1F5}, {}, kOpenNone, true, {0xF1F5}},
+        {{0xF1C9, 0xF1F4}, {}, kOpenNone, true, {0xF1C9, 0xF1F4}},
+        {{0xF1C9, 0xF1F4}, {0xF1F4}, kOpenProgrammer, false, {0xF1C9, 0xF1F4}},
+        {{0xF1F7}, {0xF1F7}, kOpenProgrammer, false, {0xF1F7}},
+        // Another maker's device of this vendor is not a programmer.
+        {{0x4F58}, {}, kOpenNone, false, {}},
+    };
+    for (const Case& c : cases) {
+        platform::ScopedVirtualClock clock;
+        EnumeratingPort port;
+        port.plugged = c.plugged;
+        port.openable = c.openable;
+        LinkState link;
+        link.port = &port;
+        link.programmer_unopenable = !c.unopenable; // each search tells afresh
+        EXPECT_EQ(device_open(link), c.result) << c.plugged.size();
+        EXPECT_EQ(link.programmer_unopenable, c.unopenable) << c.plugged.size();
+        EXPECT_EQ(port.tried, c.tried) << c.plugged.size();
     }
 }
 
