@@ -5,7 +5,10 @@
 #include "link/commands.h"
 #include "text/texts.h"
 
+#include <glib.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace tq {
@@ -69,6 +72,8 @@ void read_serial_number(LinkState& link, const ConnectionUi& ui)
 
 void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
+    if (!c.can_check_pending && can_analyzer_replugged(link.serial))
+        c.can_check_pending = true;
     if (c.can_check_pending) {
         if (ui.can_analyzer_check && !ui.can_analyzer_check())
             return;
@@ -97,23 +102,28 @@ std::uint32_t hardware_type_entry(int type)
     return type >= 0 && type < int(kHardwareTypes.size()) ? kHardwareTypes[std::size_t(type)] : 0;
 }
 
-std::string can_driver_message()
+std::string can_driver_message() { return text(kTextCanDriverMissing); }
+
+std::string can_port_refused_message(const std::string& port, int error)
 {
-    std::string message = textf(357, "TQ512_TQ511");
-    for (char& c : message) {
-        if (c == '/')
-            c = '\\';
-    }
-    return message;
+    if (error == EACCES || error == EPERM)
+        return textf(kTextCanPortNoAccess, port.c_str());
+    return textf(kTextCanPortUnopenable, port.c_str(), g_strerror(error));
 }
 
 bool check_can_analyzer(SerialState& s, const std::function<bool(const std::string&)>& ask,
                         const std::function<void(const std::string&)>& show)
 {
-    find_can_analyzer_port(s, [&] {
-        if (show)
-            show(can_driver_message());
-    });
+    find_can_analyzer_port(
+        s,
+        [&] {
+            if (show)
+                show(can_driver_message());
+        },
+        [&](const std::string& port, int error) {
+            if (show)
+                show(can_port_refused_message(port, error));
+        });
     if (s.can_port_state == kCanPortDriverMissing)
         s.can_port_state = kCanPortNone;
     if (s.can_port_state == kCanPortOpen && ask && ask(text(356))) {

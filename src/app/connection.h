@@ -53,9 +53,13 @@ void disconnect_reset(ConnectionState& c, const ConnectionUi& ui);
 
 // The driver message for a CAN-analyzer unit without a bound driver.
 std::string can_driver_message();
+// The message for a CAN-analyzer port that could not be opened: the fix for
+// a missing permission, else the system's reason.
+std::string can_port_refused_message(const std::string& port, int error);
 
 // The search's CAN-analyzer check: looks for a unit running CAN-analyzer
-// firmware; shows the driver message through show; asks through ask
+// firmware; shows the driver message, or why its port could not be opened
+// (once per plug-in), through show; asks through ask
 // whether to remove the firmware and, on yes, sends "zzz" and releases the
 // port. Returns true when the check is done, false when it must run again
 // on the next pass (after a removal).

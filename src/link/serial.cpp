@@ -79,8 +79,10 @@ int serial_port_for(SerialState& s, const std::string& path)
     return -1;
 }
 
-int serial_open(SerialState& s, int index, int baud, const char* mode)
+int serial_open(SerialState& s, int index, int baud, const char* mode, int* error)
 {
+    if (error)
+        *error = 0;
     if (!valid_index(index)) {
         say("illegal comport number");
         return 1;
@@ -121,13 +123,18 @@ int serial_open(SerialState& s, int index, int baud, const char* mode)
     const std::string& path = s.paths[std::size_t(index)];
     const int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        if (error)
+            *error = path.empty() ? ENOENT : errno;
         say("unable to open comport");
         return 1;
     }
     // Nobody else may use the port while it is ours: TIOCEXCL keeps other
     // opens out, the lock also keeps out those who may ignore that.
-    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (error)
+            *error = EBUSY;
         return fail_closing(fd, "unable to open comport");
+    }
 
     struct termios2 tio{};
     if (ioctl(fd, TCGETS2, &tio) != 0)

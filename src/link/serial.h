@@ -29,6 +29,10 @@ struct SerialState {
 
     std::uint8_t can_port_state = kCanPortNone;
     int can_port_index = 0;
+    // The plug-in of a CAN-analyzer unit whose port could not be opened
+    // (USB device name and bus address): told once, tried again when it is
+    // plugged in again.
+    std::string refused_unit, refused_number;
 
     // Where the CAN-analyzer search looks (tests point them at fixtures).
     std::string sysfs_root = "/sys";
@@ -41,8 +45,9 @@ int serial_port_for(SerialState& s, const std::string& path);
 
 // Opens port index at baud with a mode like "8N1" (data bits 5-8, parity
 // N/E/O in either case, stop bits 1 or 2). 0 on success, 1 on any error,
-// with the reason printed.
-int serial_open(SerialState& s, int index, int baud, const char* mode);
+// with the reason printed. When the port itself could not be had, error
+// gets the system's reason (EACCES, EBUSY, ...); otherwise 0.
+int serial_open(SerialState& s, int index, int baud, const char* mode, int* error = nullptr);
 // Whatever has arrived, up to count bytes; never waits. 0 on any failure.
 int serial_read(SerialState& s, int index, void* buffer, int count);
 // Writes, waiting at most 300 ms in all for the port to take the bytes;

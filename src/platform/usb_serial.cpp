@@ -58,7 +58,7 @@ std::vector<UsbSerialDevice> find_usb_serial_devices(const std::string& sysfs_ro
             continue;
         const std::string real = real_path(usb + name);
         if (!real.empty())
-            found.push_back({{name, {}}, real + "/"});
+            found.push_back({{name, usb_device_number(sysfs_root, name), {}}, real + "/"});
     }
     if (found.empty())
         return {};
@@ -79,6 +79,17 @@ std::vector<UsbSerialDevice> find_usb_serial_devices(const std::string& sysfs_ro
     for (Found& f : found)
         devices.push_back(std::move(f.device));
     return devices;
+}
+
+std::string usb_device_number(const std::string& sysfs_root, const std::string& name)
+{
+    gchar* text = nullptr;
+    const std::string path = sysfs_root + "/bus/usb/devices/" + name + "/devnum";
+    if (!g_file_get_contents(path.c_str(), &text, nullptr, nullptr))
+        return {};
+    std::string number = g_strstrip(text);
+    g_free(text);
+    return number;
 }
 
 } // namespace tq::platform

@@ -11,6 +11,7 @@ namespace tq::platform {
 
 struct UsbSerialDevice {
     std::string name;              // the USB device's sysfs name, e.g. "1-2.4"
+    std::string devnum;            // its bus address, new on every plug-in
     std::vector<std::string> ttys; // tty names below it, e.g. "ttyACM0"
 };
 
@@ -18,5 +19,9 @@ struct UsbSerialDevice {
 // devices and at class/tty for their ttys; both lists in name order.
 std::vector<UsbSerialDevice> find_usb_serial_devices(const std::string& sysfs_root,
                                                      std::uint16_t vendor, std::uint16_t product);
+
+// The bus address (devnum) of the USB device of that sysfs name; empty when
+// no device is there. A device plugged in again gets a new one.
+std::string usb_device_number(const std::string& sysfs_root, const std::string& name);
 
 } // namespace tq::platform

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tq::sim {
@@ -101,6 +102,7 @@ void SysfsTree::add_usb_device(const std::string& port, const std::string& vendo
     const std::string device = kDevicePrefix + port;
     write(device + "/idVendor", vendor + "\n");
     write(device + "/idProduct", product + "\n");
+    write(device + "/devnum", std::to_string(++devices_added_) + "\n");
     link("bus/usb/devices/" + port, "../../../" + device);
     std::vector<std::string>& added = added_[port];
     added.push_back(root() + "/" + device);
@@ -146,6 +148,19 @@ CanAnalyzerUnit::CanAnalyzerUnit(Programmer* programmer, bool driver_bound)
     tree_.point_dev("ttyACM0", pty_.slave_name());
     if (programmer_)
         programmer_->plugged = false;
+}
+
+void CanAnalyzerUnit::replug()
+{
+    tree_.remove_usb_device("1-2");
+    tree_.add_usb_device("1-2", "12aa", "4f58", {"ttyACM0"});
+    present_ = true;
+}
+
+void CanAnalyzerUnit::set_port_mode(unsigned mode)
+{
+    if (chmod(pty_.slave_name().c_str(), mode) != 0)
+        std::perror(pty_.slave_name().c_str());
 }
 
 void CanAnalyzerUnit::step()

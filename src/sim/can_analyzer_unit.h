@@ -63,6 +63,7 @@ private:
 
     std::string folder_;
     std::map<std::string, std::vector<std::string>> added_; // per port: what removal takes away
+    int devices_added_ = 0; // the bus addresses handed out so far
 };
 
 class CanAnalyzerUnit {
@@ -76,6 +77,11 @@ public:
 
     // Reads what the host sent; "zzz" removes the firmware.
     void step();
+    // Pulled out and plugged in again (on the same socket, with a new bus
+    // address), driver bound.
+    void replug();
+    // The permissions of its tty's device node (as a udev rule sets them).
+    void set_port_mode(unsigned mode);
     std::string received;
 
 private:

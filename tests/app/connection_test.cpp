@@ -1,9 +1,14 @@
 #include "app/connection.h"
 #include "link/can_analyzer.h"
 #include "sim/can_analyzer_unit.h"
+#include "support/file_access.h"
 #include "support/sim_link.h"
+#include "text/texts.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace tq {
 namespace {
@@ -338,14 +343,60 @@ TEST(Connection, ACanAnalyzerWithoutDriverGetsTheInstallMessage)
     CanCheck k(false);
     k.pass();
     EXPECT_TRUE(k.questions.empty());
-    EXPECT_EQ(k.messages, std::vector<std::string>{
-                              "Install CAN analyzer driver. You can find it in\n"
-                              "c:\\Program Files (x86)\\Arvenco\\TQ512_TQ511\\can_analyzer.inf"});
+    ASSERT_EQ(k.messages.size(), 1u);
+    EXPECT_EQ(k.messages[0], can_driver_message());
+    // On Linux the message names the kernel's driver and how to check it.
+    EXPECT_NE(k.messages[0].find("lsmod | grep cdc_acm"), std::string::npos);
+    EXPECT_EQ(k.messages[0].find("c:"), std::string::npos);
     EXPECT_EQ(k.s.link.serial.can_port_state, kCanPortNone);
     EXPECT_FALSE(k.c.can_check_pending);
     for (int i = 0; i < 5; ++i)
         k.pass();
     EXPECT_EQ(k.messages.size(), 1u);
+}
+
+// The unit's tty without the udev rule: its mode leaves this user out.
+TEST(Connection, ACanAnalyzerPortThatMayNotBeOpenedIsToldOncePerPlugIn)
+{
+    CanCheck k;
+    k.unit.set_port_mode(0);
+    test::FilePermissionsApply permissions;
+    for (int i = 0; i < 5; ++i)
+        k.pass();
+    ASSERT_EQ(k.messages.size(), 1u) << "told once, not on every pass";
+    const std::string port = k.unit.dev_root() + "/ttyACM0";
+    EXPECT_EQ(k.messages[0], can_port_refused_message(port, EACCES));
+    EXPECT_NE(k.messages[0].find(port), std::string::npos);
+    EXPECT_NE(k.messages[0].find("udevadm trigger"), std::string::npos);
+    EXPECT_TRUE(k.questions.empty());
+    EXPECT_EQ(k.s.link.serial.can_port_state, kCanPortNone);
+
+    // Plugged in again, still without the rule: told again, once.
+    k.unit.replug();
+    for (int i = 0; i < 5; ++i)
+        k.pass();
+    EXPECT_EQ(k.messages.size(), 2u);
+
+    // Plugged in again with the rule in place: the port opens and the
+    // removal question comes.
+    k.unit.set_port_mode(0660);
+    k.unit.replug();
+    k.answer = false;
+    for (int i = 0; i < 5; ++i)
+        k.pass();
+    EXPECT_EQ(k.messages.size(), 2u);
+    EXPECT_EQ(k.questions.size(), 1u);
+    EXPECT_EQ(k.s.link.serial.can_port_state, kCanPortOpen);
+}
+
+TEST(Connection, ACanAnalyzerPortMessageSaysWhyItCouldNotBeOpened)
+{
+    const std::string no_access = can_port_refused_message("/dev/ttyACM0", EACCES);
+    EXPECT_EQ(no_access, textf(kTextCanPortNoAccess, "/dev/ttyACM0"));
+    EXPECT_EQ(can_port_refused_message("/dev/ttyACM0", EPERM), no_access);
+    const std::string busy = can_port_refused_message("/dev/ttyACM1", EBUSY);
+    EXPECT_EQ(busy, textf(kTextCanPortUnopenable, "/dev/ttyACM1", g_strerror(EBUSY)));
+    EXPECT_NE(busy.find("/dev/ttyACM1"), std::string::npos);
 }
 
 } // namespace
