@@ -280,6 +280,14 @@ void wait_for_message()
     }
 }
 
+namespace {
+
+// A question has two answers: closing the window or pressing Escape is
+// neither of them, so both are refused.
+gboolean refuse_delete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
+} // namespace
+
 bool ask_question(GtkWidget* parent, const char* text)
 {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
@@ -291,8 +299,17 @@ bool ask_question(GtkWidget* parent, const char* text)
     GtkWidget* label = new_label(text);
     gtk_misc_set_padding(GTK_MISC(label), 10, 10);
     gtk_box_pack_start(GTK_BOX(GTK_DIALOG(dialog)->vbox), label, TRUE, TRUE, 1);
-    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    // Escape makes the dialog send itself a delete event, which this
+    // handler, connected before gtk_dialog_run's own, stops.
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(refuse_delete), nullptr);
+    g_object_ref(dialog);
+    gint response = GTK_RESPONSE_NONE;
+    do {
+        response = gtk_dialog_run(GTK_DIALOG(dialog));
+    } while (response != GTK_RESPONSE_ACCEPT && response != GTK_RESPONSE_REJECT &&
+             GTK_WIDGET_VISIBLE(dialog));
     gtk_widget_destroy(dialog);
+    g_object_unref(dialog);
     return response == GTK_RESPONSE_ACCEPT;
 }
 
