@@ -1,6 +1,8 @@
 #include "firmware/autoflash_dialog.h"
 
+#include "platform/paths.h"
 #include "text/texts.h"
+#include "widgets/message.h"
 
 #include <gtk/gtk.h>
 
@@ -19,13 +21,18 @@ gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer data)
 
 KeyHandler autoflash_key_handler() { return reinterpret_cast<KeyHandler>(on_key); }
 
-void start_autoflash(FirmwareShell& shell, const std::string& folder)
+bool start_autoflash(FirmwareShell& shell, const std::string& folder)
 {
+    if (!platform::folder_readable(folder)) {
+        show_message(textf(kTextFolderUnreadable, folder.c_str()));
+        return false;
+    }
     autoflash_arm(*shell.firmware, folder, autoflash_env(shell));
     if (shell.remember_folder)
         shell.remember_folder(folder);
     if (GtkWidget* label = shell.mode_label ? *shell.mode_label : nullptr)
         gtk_label_set_text(GTK_LABEL(label), "AUTOFLASH");
+    return true;
 }
 
 void choose_autoflash_folder(FirmwareShell& shell)

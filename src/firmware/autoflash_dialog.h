@@ -16,7 +16,9 @@ KeyHandler autoflash_key_handler();
 // becomes the firmware folder, and the main window shows "AUTOFLASH".
 void choose_autoflash_folder(FirmwareShell& shell);
 
-// After the folder was chosen (also what the dialog does on "Open").
-void start_autoflash(FirmwareShell& shell, const std::string& folder);
+// After the folder was chosen (also what the dialog does on "Open"). A
+// folder that does not exist or cannot be read (a typed path, say) is
+// refused with a message and nothing changes; false then.
+bool start_autoflash(FirmwareShell& shell, const std::string& folder);
 
 } // namespace tq

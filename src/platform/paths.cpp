@@ -12,6 +12,15 @@ std::string home_folder() { return g_get_home_dir(); }
 std::string runtime_folder() { return g_get_user_runtime_dir(); }
 std::string temp_folder() { return g_get_tmp_dir(); }
 
+bool folder_readable(const std::string& path)
+{
+    GDir* dir = path.empty() ? nullptr : g_dir_open(path.c_str(), 0, nullptr);
+    if (!dir)
+        return false;
+    g_dir_close(dir);
+    return true;
+}
+
 std::string own_program_path(const char* argv0)
 {
     char resolved[PATH_MAX];

@@ -14,5 +14,7 @@ std::string runtime_folder();
 std::string own_program_path(const char* argv0);
 // The user's temporary folder.
 std::string temp_folder();
+// True when path is a folder whose entries this user may list.
+bool folder_readable(const std::string& path);
 
 } // namespace tq::platform

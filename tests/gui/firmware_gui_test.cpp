@@ -11,7 +11,10 @@
 #include "widgets/kit.h"
 
 #include "gui/gui_support.h"
+#include "support/file_access.h"
+#include "support/temp_folder.h"
 
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
@@ -321,6 +324,46 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
     EXPECT_EQ(fw.autoflash_file, dir.path() + "/present.bin");
     gtk_widget_destroy(window);
     pump();
+}
+
+// A folder typed into the dialog that is not there, or one this user may
+// not read, would be watched in vain: it is refused, and said so.
+TEST_F(FirmwareGui, AFolderThatCannotBeWatchedIsRefused)
+{
+    platform::ScopedVirtualClock clock;
+    test::TempFolder dir;
+    dir.make_folder("locked");
+    const std::string locked = dir / "locked";
+    ASSERT_EQ(g_chmod(locked.c_str(), 0), 0);
+    LinkState link;
+    FirmwareState fw;
+    GtkWidget* mode = gtk_label_new("");
+    g_object_ref_sink(mode);
+    int remembered = 0;
+    FirmwareShell shell;
+    shell.link = &link;
+    shell.firmware = &fw;
+    shell.mode_label = &mode;
+    shell.remember_folder = [&](const std::string&) { ++remembered; };
+
+    test::FilePermissionsApply permissions;
+    for (const std::string& folder : {dir / "typed-but-missing", locked, dir / "file.bin"}) {
+        if (folder.ends_with(".bin"))
+            dir.write_bytes("file.bin", test::firmware_file(100));
+        EXPECT_FALSE(start_autoflash(shell, folder)) << folder;
+        EXPECT_EQ(test::message_text(), textf(kTextFolderUnreadable, folder.c_str())) << folder;
+        close_message_window();
+        EXPECT_TRUE(fw.autoflash_folder.empty());
+        EXPECT_EQ(remembered, 0);
+        EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "");
+    }
+    EXPECT_TRUE(start_autoflash(shell, dir.path()));
+    EXPECT_EQ(fw.autoflash_folder, dir.path());
+    EXPECT_EQ(remembered, 1);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "AUTOFLASH");
+    EXPECT_EQ(widget_state().message_window, nullptr);
+    g_chmod(locked.c_str(), 0700);
+    g_object_unref(mode);
 }
 
 } // namespace
