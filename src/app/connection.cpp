@@ -86,7 +86,7 @@ void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
         c.state = kWaitingForUnit;
         break;
     case kOpenBootloader:
-        device_close(link);
+        device_close(link, "a unit waiting in its bootloader");
         call(ui.bootloader_found);
         device_close(link); // whatever the dialog opened is not ours to keep
         break;

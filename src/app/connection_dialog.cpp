@@ -126,7 +126,7 @@ void run_version_mismatch_dialog(AppState& a, const std::string& message)
     if (c == Choice::First)
         call(a.shell.tools.firmware_update);
     else if (c == Choice::Second)
-        device_close(a.link);
+        device_close(a.link, "the fitter declined the bootloader update");
 }
 
 } // namespace tq

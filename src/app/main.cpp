@@ -7,6 +7,7 @@
 #include "app/wiring.h"
 #include "config/vehicle_table.h"
 #include "link/hid_port.h"
+#include "link/trace.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -65,6 +66,19 @@ int main(int argc, char** argv)
             return 1;
         }
         a.link.port = &hidapi_port();
+    }
+    static std::unique_ptr<LinkTrace> trace;
+    static std::unique_ptr<HidPort> traced;
+    if (!a.shell.switches.trace_file.empty()) {
+        std::string error;
+        trace = LinkTrace::open(a.shell.switches.trace_file, error);
+        if (!trace) {
+            std::fprintf(stderr, "--trace %s: %s\n", a.shell.switches.trace_file.c_str(), error.c_str());
+            return 1;
+        }
+        traced = traced_port(*a.link.port, *trace);
+        a.link.port = traced.get();
+        a.link.trace = trace.get();
     }
 
     // A dealer's table in the data folders wins over the built-in one.

@@ -67,7 +67,7 @@ gboolean on_main_window_delete(GtkWidget*, GdkEvent*, gpointer)
     AppState& a = app();
     close_radio_window();
     close_tool_windows(a);
-    device_close(a.link);
+    device_close(a.link, "the main window closes");
     std::exit(0);
 }
 
@@ -338,7 +338,7 @@ void run_main_loop(AppState& a)
 void restart_program(const std::string& language_code)
 {
     AppState& a = app();
-    device_close(a.link);
+    device_close(a.link, "restart into another language or theme");
     const auto args = restart_arguments(a.shell.program_path, a.shell.switches, language_code);
     platform::exec_program(a.shell.program_path, args);
     std::fprintf(stderr, "ERROR: cannot restart %s\n", a.shell.program_path.c_str());

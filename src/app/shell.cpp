@@ -19,6 +19,8 @@ Switches parse_switches(const std::vector<std::string>& args)
             s.relay_host = args[++i];
         else if (a == "--update-host" && i + 1 < args.size())
             s.update_host = args[++i];
+        else if (a == "--trace" && i + 1 < args.size())
+            s.trace_file = args[++i];
     }
     return s;
 }
@@ -44,6 +46,8 @@ std::vector<std::string> restart_arguments(const std::string& program_path, cons
         args.insert(args.end(), {"--relay-host", s.relay_host});
     if (!s.update_host.empty())
         args.insert(args.end(), {"--update-host", s.update_host});
+    if (!s.trace_file.empty())
+        args.insert(args.end(), {"--trace", s.trace_file});
     if (!language_code.empty()) {
         args.push_back("--lang");
         args.push_back(language_code);

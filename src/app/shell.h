@@ -18,6 +18,7 @@ struct Switches {
     bool simulate = false;       // --simulate: the simulated programmer instead of USB
     std::string relay_host;      // --relay-host HOST[:PORT]
     std::string update_host;     // --update-host HOST[:PORT]
+    std::string trace_file;      // --trace FILE: the support trace of the link
 };
 struct ShellState {
     std::string program_path;

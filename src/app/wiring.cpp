@@ -77,7 +77,7 @@ void wire_update_check(AppState& a)
         save_preferences(app().prefs);
     };
     u.quit = [] {
-        device_close(app().link);
+        device_close(app().link, "the program ends");
         std::exit(0);
     };
     // Besides flipping the preference, switching it on checks at once.

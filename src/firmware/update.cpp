@@ -98,7 +98,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
     }
 
     // The unit restarts and leaves the bus: its old handle is of no use.
-    device_close(link);
+    device_close(link, "firmware update: the unit restarts into its bootloader");
     let_gui_run(kSettleBeforeSearchMs);
     bool found = false;
     for (int i = 0; i < kBootloaderSearches && !found; ++i) {
@@ -113,7 +113,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
 
     // The link no longer sees the device; the bootloader is ours alone.
     boot = std::move(link.device);
-    device_close(link);
+    device_close(link, "firmware update: the bootloader is taken over");
     boot->set_nonblocking(false);
     const std::optional<BootloaderInfo> info = bootloader_query(*boot);
     if (!info)

@@ -23,6 +23,12 @@ constexpr int kMaxReportsPerReceive = 512;
 constexpr int kMaxErrorTextReports = 256;
 constexpr int kMaxDrainedReplies = 256;
 
+void note(LinkState& link, std::string_view what, std::string_view text = {})
+{
+    if (link.trace)
+        link.trace->line(std::string(what) + std::string(text));
+}
+
 void clear_rx(LinkState& link)
 {
     link.rx_fill = 0;
@@ -54,6 +60,7 @@ bool all_bytes(const std::uint8_t* data, int n, std::uint8_t value)
 // follows in plain reports until it falls silent.
 void read_error_text(LinkState& link)
 {
+    note(link, "programmer error burst (0xAA report)");
     text_to_reply(link, "\n\n\n!!!ERROR!!!\n");
     std::vector<std::uint8_t> report(std::size_t(link.report_size));
     for (int i = 0; i < kMaxErrorTextReports && link.open(); ++i) {
@@ -71,7 +78,7 @@ bool write_report(LinkState& link, const std::vector<std::uint8_t>& report, std:
 {
     const int written = link.device->write(report.data(), report.size());
     if (written < 0 || std::size_t(written) < needed) {
-        device_close(link);
+        device_close(link, "short write: the programmer is gone");
         return false;
     }
     return true;
@@ -123,12 +130,14 @@ int device_open(LinkState& link)
         link.device_kind = kDeviceUsbic;
         return kOpenProgrammer;
     }
-    device_close(link);
+    device_close(link, "not a programmer: product string \"" + product + "\"");
     return kOpenNone;
 }
 
-void device_close(LinkState& link)
+void device_close(LinkState& link, std::string_view reason)
 {
+    if (link.device)
+        note(link, "device closed: ", reason);
     link.device.reset();
     link.device_kind = kDeviceNone;
 }
@@ -138,8 +147,11 @@ bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, st
     if (!link.open())
         return false;
     const std::string text = encode_frame(code, data, count);
-    if (text.empty())
+    if (text.empty()) {
+        note(link, "frame not sent: more data than one frame carries");
         return false;
+    }
+    note(link, "frame out: ", text);
     for (const auto& report : frame_reports(text, link.report_size, link.long_reports)) {
         if (!write_report(link, report, report.size()))
             return false;
@@ -189,6 +201,7 @@ int receive_frame(LinkState& link)
             if (!(report[0] & kReportHasText))
                 continue;
             if (link.rx_fill + int(chars.size()) > kRxLimit) {
+                note(link, "frame dropped: no frame end within 1007 characters");
                 clear_rx(link);
                 return 0;
             }
@@ -200,14 +213,17 @@ int receive_frame(LinkState& link)
 
         const std::string_view text(link.rx_text.data(), std::size_t(link.rx_fill));
         if (text.empty() || text[0] != '!') {
+            note(link, "frame dropped: text does not start with '!': ", text);
             clear_rx(link);
             continue;
         }
         const DecodedFrame frame = decode_frame(text, link.reply.data(), link.reply.size());
         if (!frame.ok) {
+            note(link, "frame dropped: bad count, hex digits, checksum or end: ", text);
             clear_rx(link);
             continue;
         }
+        note(link, "frame in: ", text.substr(0, frame.consumed));
         link.reply_length = int(frame.length);
         const std::size_t rest = text.size() - frame.consumed;
         std::memmove(link.rx_text.data(), link.rx_text.data() + frame.consumed, rest);

@@ -8,6 +8,7 @@
 
 #include "link/hid_port.h"
 #include "link/serial.h"
+#include "link/trace.h"
 
 #include <array>
 #include <cstddef>
@@ -60,13 +61,17 @@ struct LinkState {
     // The CAN-analyzer serial port, beside the HID programmer.
     SerialState serial;
 
+    // The support trace (--trace FILE); null: off. Its owner outlives the link.
+    LinkTrace* trace = nullptr;
+
     bool open() const { return device != nullptr; }
     std::uint8_t reply_code() const { return reply[1]; }
     const std::uint8_t* payload() const { return reply.data() + 2; }
 };
 
 int device_open(LinkState& link);
-void device_close(LinkState& link);
+// Closes the device; the reason goes into the support trace.
+void device_close(LinkState& link, std::string_view reason = "closed by the program");
 
 // Sends one frame; nothing is read. False when nothing (or not all of it)
 // went out: no device, more than kMaxFrameData bytes, or a short write,

@@ -151,7 +151,7 @@ void Relay::release_devices()
 {
     call(h_.release_can_port);
     if (link_.open())
-        device_close(link_);
+        device_close(link_, "remote access releases the devices");
     link_.device_kind = kDeviceReleased;
     s_.blocking_reads = false;
 }
@@ -402,7 +402,7 @@ Relay::Next Relay::run(const std::uint8_t* c, std::vector<std::uint8_t>& serial)
         return Next::stop;
     case 'H':
         if (link_.open()) {
-            device_close(link_);
+            device_close(link_, "remote access: closed at the technician's command");
             call(h_.release_can_port);
         }
         s_.blocking_reads = false;
@@ -619,7 +619,7 @@ void remote_disconnect(RelayState& s, LinkState& link, bool user)
     const bool connected = s.channel != nullptr;
     if (connected)
         s.reconnect_countdown = user ? kNoReconnect : kReconnectSteps;
-    device_close(link);
+    device_close(link, "remote access: connection lost or ended");
     // The serial port was the relay's too; another program may want it.
     call(s.hooks.release_can_port);
     if (connected) {

@@ -141,7 +141,7 @@ void open_remote_access_window(RemoteAccessContext& ctx)
         return;
     if (ctx.close_tool_windows)
         ctx.close_tool_windows();
-    device_close(ctx.link);
+    device_close(ctx.link, "remote access takes the devices");
     if (ctx.clear_console)
         ctx.clear_console();
     // Text frames from the unit go to the relay, not to the console.
@@ -167,7 +167,7 @@ void close_remote_access_window(RemoteAccessContext& ctx)
     ctx.link.return_text_frames = false;
     if (ctx.main_window)
         gtk_widget_show(ctx.main_window);
-    device_close(ctx.link);
+    device_close(ctx.link, "remote access window closed");
 }
 
 } // namespace tq

@@ -22,6 +22,8 @@ TEST(Restart, KeepsTheSwitchesAndNamesTheNewLanguage)
         {{"/usr/bin/tq512", "--lang", "de", "maximized"}, "el", {"/usr/bin/tq512", "--lang", "el"}},
         {{"/usr/bin/tq512", "--simulate", "--update-host", "localhost:8080"}, "",
          {"/usr/bin/tq512", "--simulate", "--update-host", "localhost:8080"}},
+        {{"/usr/bin/tq512", "--trace", "/tmp/t.txt", "--lang", "de"}, "cs",
+         {"/usr/bin/tq512", "--trace", "/tmp/t.txt", "--lang", "cs"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(restart_arguments(c.started[0], parse_switches(c.started), c.language),

@@ -2,6 +2,8 @@
 #include "platform/clock.h"
 #include "support/scripted_port.h"
 #include "support/sim_link.h"
+#include "support/temp_folder.h"
+#include "link/trace.h"
 
 #include <gtest/gtest.h>
 
@@ -241,6 +243,46 @@ TEST(Link, UnplugMidFrameLeavesNoDeviceAndNoHang)
     EXPECT_FALSE(s.link.open());
     EXPECT_EQ(poll_reply(s.link), 0);
     EXPECT_EQ(s.open(), kOpenNone);
+}
+
+// The support trace: opens with what was asked, reports and frames both
+// ways with their times, a dropped frame with why, a close with its reason.
+TEST(Link, TraceTellsWhatCrossedTheLinkAndWhy)
+{
+    test::TempFolder folder;
+    test::SimLink s;
+    std::string error;
+    std::unique_ptr<LinkTrace> trace = LinkTrace::open(folder / "trace.txt", error);
+    ASSERT_TRUE(trace) << error;
+    std::unique_ptr<HidPort> traced = traced_port(s.port, *trace);
+    s.link.port = traced.get();
+    s.link.trace = trace.get();
+
+    ASSERT_EQ(s.open(), kOpenProgrammer);
+    s.clock->advance(1234);
+    ASSERT_TRUE(send_command(s.link, 0x01));
+    EXPECT_EQ(poll_reply(s.link), 1);
+    s.programmer.faults.corrupt_next_reply = true;
+    ASSERT_TRUE(send_command(s.link, 0x01));
+    EXPECT_EQ(poll_reply(s.link), 0);
+    s.programmer.faults.short_write = 3;
+    EXPECT_FALSE(send_frame(s.link, 0x01));
+    trace.reset();
+
+    const std::string text = folder.read("trace.txt");
+    const auto has = [&](const std::string& part) { return text.find(part) != std::string::npos; };
+    EXPECT_TRUE(has("] trace begins "));
+    EXPECT_TRUE(has("] open 12AA:F1C9: opened\n"));
+    EXPECT_TRUE(has("] product string of 12AA:F1C9: \"USB HID Progr\"\n"));
+    EXPECT_TRUE(has("[     1.2")) << text;
+    EXPECT_TRUE(has("] frame out: !0101AC#\n"));
+    EXPECT_TRUE(has("] out 00 "));
+    EXPECT_TRUE(has("] in "));
+    EXPECT_TRUE(has("] frame in: !"));
+    EXPECT_TRUE(has("] frame dropped: bad count, hex digits, checksum or end: !"));
+    EXPECT_TRUE(has("] out (write failed: 3)"));
+    EXPECT_TRUE(has("] device closed: short write: the programmer is gone\n"));
+    EXPECT_TRUE(has("] close 12AA:F1C9\n"));
 }
 
 } // namespace
