@@ -36,6 +36,14 @@ enum AddedTextRow : int {
     kTextSaveInstallerTitle,       // title of the dialog that saves the program installer
     kTextInstallerSaved,           // where the program installer was saved
     kTextFolderUnreadable,         // a chosen folder that does not exist or cannot be read
+    kTextCliNoUnit,                // tq512-cli: no unit within the wait
+    kTextCliProgrammerBusy,        // tq512-cli: another program holds the programmer
+    kTextCliInBootloader,          // tq512-cli: the unit waits in its bootloader
+    kTextCliCfgEmpty,              // tq512-cli: a .cfg file without a usable line
+    kTextCliReadBackDiffers,       // tq512-cli: configuration read back differs
+    kTextCliUnitLost,              // tq512-cli: the unit went away
+    kTextCliWaitingForUnit,        // tq512-cli station: waiting for the next unit
+    kTextCliUnplugUnit,            // tq512-cli station: unplug the finished unit
     kTextEnd                       // one past the last row
 };
 inline constexpr int kAddedTextCount = kTextEnd - kTextCount;

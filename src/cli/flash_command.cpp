@@ -1,0 +1,124 @@
+// flash: the window's firmware update, with its progress on the terminal.
+#include "cli/flash.h"
+#include "cli/session.h"
+
+#include "firmware/firmware_file.h"
+#include "firmware/update.h"
+#include "text/texts.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace tq::cli {
+namespace {
+
+constexpr int kBarWidth = 40;
+
+// Progress on a terminal: one bar redrawn in place. Elsewhere (a log, a
+// pipe): a plain line for each step and for every tenth of the image.
+class Progress {
+public:
+    explicit Progress(Session& s) : s_(s) {}
+    ~Progress() { end_bar(); }
+
+    void step(const std::string& what)
+    {
+        end_bar();
+        s_.out(what + "\n");
+    }
+    void percent(int value)
+    {
+        if (s_.env.terminal) {
+            const int filled = value * kBarWidth / 100;
+            s_.out("\r[" + std::string(std::size_t(filled), '#') +
+                   std::string(std::size_t(kBarWidth - filled), ' ') + "] " +
+                   std::to_string(value) + "%");
+            bar_open_ = true;
+        } else if (value / 10 != last_tenth_) {
+            last_tenth_ = value / 10;
+            s_.out(std::to_string(value) + "%\n");
+        }
+    }
+
+private:
+    void end_bar()
+    {
+        if (bar_open_)
+            s_.out("\n");
+        bar_open_ = false;
+    }
+
+    Session& s_;
+    bool bar_open_ = false;
+    int last_tenth_ = -1;
+};
+
+} // namespace
+
+std::string check_firmware_path(const std::string& file)
+{
+    std::vector<std::uint8_t> bytes(kFirmwareBufferSize);
+    const auto got = read_file_bounded(file, bytes.data(), bytes.size());
+    if (!got)
+        return std::string(text(299)) + ": " + file;
+    if (check_firmware_file(std::span(bytes.data(), *got)) != FileCheck::Good)
+        return std::string(text(27)) + ": " + file;
+    return {};
+}
+
+bool flash_unit(Session& s, const std::string& file, int mode, std::string& message)
+{
+    auto firmware = std::make_unique<FirmwareState>();
+    Progress progress(s);
+    bool chosen = false;
+    FirmwareUi ui;
+    // The file is given once; asked again (after a file that could not be
+    // used) there is no other.
+    ui.choose_file = [&]() -> std::optional<std::string> {
+        if (chosen)
+            return std::nullopt;
+        chosen = true;
+        return file;
+    };
+    ui.show_message = [&](const std::string& m) { message = m; };
+    ui.progress_label = [&](const std::string& t) { progress.step(t); };
+    ui.progress_text = [&](const std::string& t) {
+        int value = 0;
+        if (std::sscanf(t.c_str(), "%d%%", &value) == 1 && t.back() == '%')
+            progress.percent(value);
+        else
+            progress.step(t);
+    };
+    message.clear();
+    update_firmware(s.link, *firmware, ui, mode);
+    if (message.empty())
+        message = text(28);
+    return message == text(29);
+}
+
+int run_flash(Session& s, const std::string& file)
+{
+    // A file that cannot be used never touches the unit.
+    const std::string bad = check_firmware_path(file);
+    if (!bad.empty())
+        return s.fail(bad);
+
+    int mode = kFirmwareSwitch;
+    switch (const Found found = s.find_unit()) {
+    case Found::Unit:
+    case Found::Refused: // the window offers "Change firmware" for it too
+        break;
+    case Found::Bootloader:
+        mode = kFirmwareNoSwitch;
+        break;
+    default:
+        return s.not_found(found);
+    }
+    std::string message;
+    if (!flash_unit(s, file, mode, message))
+        return s.fail(message);
+    s.out(message + "\n");
+    return kExitDone;
+}
+
+} // namespace tq::cli
