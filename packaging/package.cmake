@@ -25,11 +25,10 @@ function(tq_gzip_packaging_file source name out_list)
 endfunction()
 
 # One manual page per program the package installs, written in roff in
-# packaging/man/. tq512-cli's page (tq512-cli.1) joins this list when that
-# program is installed; lintian in the package test fails a program in
-# usr/bin that has none.
+# packaging/man/; lintian in the package test fails a program in usr/bin
+# that has none.
 install(TARGETS tq512-texts RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-set(TQ_MAN_PAGES tq512.1 tq512-texts.1)
+set(TQ_MAN_PAGES tq512.1 tq512-texts.1 tq512-cli.1)
 
 set(tq_man_pages_gz)
 foreach(page IN LISTS TQ_MAN_PAGES)
