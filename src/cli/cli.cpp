@@ -24,12 +24,15 @@ const char* const kProgramHelp =
     "  events                   the unit's event memory\n"
     "  signals [--watch]        the 96 signals of the unit, once or on every change\n"
     "  console [--log FILE]     the unit's text messages, until interrupted\n"
+    "  station --flash FILE.bin --config FILE.cfg [--report FILE.csv]\n"
+    "                           the end-of-line loop, one unit after the other\n"
     "\n"
     "Options:\n"
     "  --simulate               a simulated programmer and unit instead of USB\n"
     "  --lang CODE              messages in en, pl, de, ru, bg, cs or el\n"
     "  --wait SECONDS           how long to wait for the unit (default 10)\n"
-    "  --json                   the result as JSON (identify, config get, events, signals)\n"
+    "  --json                   the result as JSON (identify, config get, events, signals,\n"
+    "                           station)\n"
     "  --help                   this text; COMMAND --help: the command's\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed, 2 wrong usage, 3 no unit within the wait.\n";
@@ -72,6 +75,17 @@ const std::map<std::string, std::string>& command_help()
          "\n"
          "Prints the unit's text messages with time stamps until interrupted; with\n"
          "--log, appends them to FILE as the window's log file does.\n"},
+        {"station",
+         "Usage: tq512-cli station [--flash FILE.bin] [--config FILE.cfg] [--report FILE.csv]\n"
+         "                         [--firmware-version MAJOR.MINOR]\n"
+         "\n"
+         "The end-of-line loop: waits for a unit, flashes it unless it already runs the\n"
+         "file's firmware, writes the configuration, reads it back and compares, prints\n"
+         "one line per unit (serial number, model, firmware, result, seconds) and appends\n"
+         "it to the CSV report, waits until the unit is unplugged and goes on with the\n"
+         "next, until interrupted. The file's firmware version is learnt from the first\n"
+         "unit it is flashed into, unless --firmware-version gives it. Exit status 0 when\n"
+         "every unit passed, 1 when one failed.\n"},
     };
     return help;
 }
@@ -92,11 +106,24 @@ bool parse_wait(const std::string& value, int& seconds)
     return true;
 }
 
+bool parse_version(const std::string& value, int& version)
+{
+    int major = 0;
+    int minor = 0;
+    char extra = 0;
+    if (std::sscanf(value.c_str(), "%d.%d%c", &major, &minor, &extra) != 2 || major < 0 ||
+        major > 255 || minor < 0 || minor > 255)
+        return false;
+    version = major * 256 + minor;
+    return true;
+}
+
 // Which command an option belongs to (empty: every command).
 const std::map<std::string, std::string>& option_owner()
 {
     static const std::map<std::string, std::string> owner = {
-        {"--watch", "signals"},   {"--log", "console"},
+        {"--watch", "signals"},   {"--log", "console"},    {"--flash", "station"},
+        {"--config", "station"},  {"--report", "station"}, {"--firmware-version", "station"},
     };
     return owner;
 }
@@ -141,9 +168,17 @@ std::string parse(const std::vector<std::string>& args, Options& o)
             std::string v;
             if (!take(v) || !parse_wait(v, o.wait_seconds))
                 return "--wait needs a number of seconds";
-        } else if (arg == "--log") {
-            if (!take(o.log_file) || o.log_file.empty())
+        } else if (arg == "--log" || arg == "--flash" || arg == "--config" || arg == "--report") {
+            std::string& into = arg == "--log"     ? o.log_file
+                                : arg == "--flash" ? o.flash_file
+                                : arg == "--config" ? o.config_file
+                                                    : o.report_file;
+            if (!take(into) || into.empty())
                 return arg + " needs a file name";
+        } else if (arg == "--firmware-version") {
+            std::string v;
+            if (!take(v) || !parse_version(v, o.firmware_version))
+                return "--firmware-version needs MAJOR.MINOR";
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (o.command.empty()) {
@@ -176,6 +211,8 @@ std::string parse(const std::vector<std::string>& args, Options& o)
     } else if (n != 0) {
         return o.command + " takes no argument " + o.operands[0];
     }
+    if (o.command == "station" && o.flash_file.empty() && o.config_file.empty())
+        return "station needs --flash, --config or both";
     return {};
 }
 
@@ -234,7 +271,7 @@ int run(const std::vector<std::string>& args, CliEnv& env)
         return run_signals(s);
     if (o.command == "console")
         return run_console(s);
-    return kExitUsage;
+    return run_station(s);
 }
 
 } // namespace tq::cli

@@ -1,6 +1,7 @@
 // The firmware update as the command line runs it (flash and station).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace tq::cli {
@@ -11,8 +12,10 @@ struct Session;
 std::string check_firmware_path(const std::string& file);
 
 // Runs the window's update with the file in the given mode (FirmwareMode),
-// showing its steps and progress. True when the unit was programmed;
-// message is the update's last word either way.
-bool flash_unit(Session& s, const std::string& file, int mode, std::string& message);
+// showing its steps and progress on the stream (a bar when it is a
+// terminal). True when the unit was programmed; message is the update's
+// last word either way.
+bool flash_unit(Session& s, const std::string& file, int mode, std::string& message,
+                std::FILE* progress_stream, bool terminal);
 
 } // namespace tq::cli

@@ -18,25 +18,25 @@ constexpr int kBarWidth = 40;
 // pipe): a plain line for each step and for every tenth of the image.
 class Progress {
 public:
-    explicit Progress(Session& s) : s_(s) {}
+    Progress(std::FILE* stream, bool terminal) : stream_(stream), terminal_(terminal) {}
     ~Progress() { end_bar(); }
 
     void step(const std::string& what)
     {
         end_bar();
-        s_.out(what + "\n");
+        put(what + "\n");
     }
     void percent(int value)
     {
-        if (s_.env.terminal) {
+        if (terminal_) {
             const int filled = value * kBarWidth / 100;
-            s_.out("\r[" + std::string(std::size_t(filled), '#') +
+            put("\r[" + std::string(std::size_t(filled), '#') +
                    std::string(std::size_t(kBarWidth - filled), ' ') + "] " +
                    std::to_string(value) + "%");
             bar_open_ = true;
         } else if (value / 10 != last_tenth_) {
             last_tenth_ = value / 10;
-            s_.out(std::to_string(value) + "%\n");
+            put(std::to_string(value) + "%\n");
         }
     }
 
@@ -44,11 +44,18 @@ private:
     void end_bar()
     {
         if (bar_open_)
-            s_.out("\n");
+            put("\n");
         bar_open_ = false;
     }
 
-    Session& s_;
+    void put(const std::string& t)
+    {
+        std::fputs(t.c_str(), stream_);
+        std::fflush(stream_);
+    }
+
+    std::FILE* stream_;
+    bool terminal_;
     bool bar_open_ = false;
     int last_tenth_ = -1;
 };
@@ -66,10 +73,11 @@ std::string check_firmware_path(const std::string& file)
     return {};
 }
 
-bool flash_unit(Session& s, const std::string& file, int mode, std::string& message)
+bool flash_unit(Session& s, const std::string& file, int mode, std::string& message,
+                std::FILE* progress_stream, bool terminal)
 {
     auto firmware = std::make_unique<FirmwareState>();
-    Progress progress(s);
+    Progress progress(progress_stream, terminal);
     bool chosen = false;
     FirmwareUi ui;
     // The file is given once; asked again (after a file that could not be
@@ -115,7 +123,7 @@ int run_flash(Session& s, const std::string& file)
         return s.not_found(found);
     }
     std::string message;
-    if (!flash_unit(s, file, mode, message))
+    if (!flash_unit(s, file, mode, message, s.env.out, s.env.terminal))
         return s.fail(message);
     s.out(message + "\n");
     return kExitDone;

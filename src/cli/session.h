@@ -96,5 +96,6 @@ int run_flash(Session& s, const std::string& file);
 int run_events(Session& s);
 int run_signals(Session& s);
 int run_console(Session& s);
+int run_station(Session& s);
 
 } // namespace tq::cli

@@ -58,7 +58,8 @@ TEST_F(CliUsage, HelpForTheProgramAndEachCommand)
     EXPECT_EQ(run({"--help"}), cli::kExitDone);
     EXPECT_NE(out.find("Exit status: 0 done, 1 the operation failed, 2 wrong usage, 3 no unit"),
               std::string::npos);
-    for (const char* command : {"identify", "config", "flash", "events", "signals", "console"}) {
+    for (const char* command :
+         {"identify", "config", "flash", "events", "signals", "console", "station"}) {
         EXPECT_EQ(run({command, "--help"}), cli::kExitDone);
         EXPECT_EQ(out.rfind(std::string("Usage: tq512-cli ") + command, 0), 0u) << out;
     }

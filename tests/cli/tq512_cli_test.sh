@@ -72,5 +72,23 @@ status=$?
 [ "$status" -eq 0 ] || fail "console ended with $status after Ctrl+C"
 grep -q '^\[[0-9.: ]*\]> ' "$work/console" || fail "console printed: $(head -c 300 "$work/console")"
 
+# The station: one unit configured and reported, then Ctrl+C while it waits
+# for the unit to be unplugged.
+"$cli" --simulate station --config "$work/new.cfg" --report "$work/line.csv" \
+    >"$work/station" 2>"$work/station.err" &
+station=$!
+tries=0
+while [ ! -s "$work/station" ] && [ "$tries" -lt 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+done
+kill -INT "$station"
+wait "$station"
+status=$?
+[ "$status" -eq 0 ] || fail "station ended with $status: $(cat "$work/station.err")"
+grep -q '^220000004711	TQ512-0481	4.81	ok	' "$work/station" || fail "station printed: $(cat "$work/station")"
+[ "$(sed -n 2p "$work/line.csv" | cut -d, -f1-4)" = "220000004711,TQ512-0481,4.81,ok" ] ||
+    fail "station report: $(cat "$work/line.csv")"
+
 [ "$failures" -eq 0 ] && echo "all tq512-cli checks passed"
 exit "$failures"
