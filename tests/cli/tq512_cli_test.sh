@@ -23,6 +23,15 @@ expect() {
     [ "$got" -eq "$want" ] || fail "$* exited $got, not $want: $(cat "$work/err")"
 }
 
+# Waits up to ten seconds for a file to get something.
+wait_for_output() {
+    tries=0
+    while [ ! -s "$1" ] && [ "$tries" -lt 100 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+}
+
 # No toolkit in the program.
 if readelf -d "$cli" | grep -Eq 'lib(gtk|gdk)'; then
     fail "tq512-cli links the toolkit"
@@ -61,11 +70,7 @@ sleep 1
 expect 1 "$cli" --simulate identify
 grep -q 'in use' "$work/err" || fail "second instance: $(cat "$work/err")"
 # The demo unit says something every few seconds.
-tries=0
-while [ ! -s "$work/console" ] && [ "$tries" -lt 100 ]; do
-    sleep 0.1
-    tries=$((tries + 1))
-done
+wait_for_output "$work/console"
 kill -INT "$first"
 wait "$first"
 status=$?
@@ -77,11 +82,7 @@ grep -q '^\[[0-9.: ]*\]> ' "$work/console" || fail "console printed: $(head -c 3
 "$cli" --simulate station --config "$work/new.cfg" --report "$work/line.csv" \
     >"$work/station" 2>"$work/station.err" &
 station=$!
-tries=0
-while [ ! -s "$work/station" ] && [ "$tries" -lt 100 ]; do
-    sleep 0.1
-    tries=$((tries + 1))
-done
+wait_for_output "$work/station"
 kill -INT "$station"
 wait "$station"
 status=$?
