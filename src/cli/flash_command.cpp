@@ -28,6 +28,9 @@ public:
     }
     void percent(int value)
     {
+        if (value == last_percent_)
+            return; // the update reports every tenth of a per cent
+        last_percent_ = value;
         if (terminal_) {
             const int filled = value * kBarWidth / 100;
             put("\r[" + std::string(std::size_t(filled), '#') +
@@ -58,6 +61,7 @@ private:
     bool terminal_;
     bool bar_open_ = false;
     int last_tenth_ = -1;
+    int last_percent_ = -1;
 };
 
 } // namespace

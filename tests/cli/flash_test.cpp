@@ -58,6 +58,7 @@ TEST_F(CliFlash, ATerminalGetsOneBarRedrawnInPlace)
     EXPECT_NE(out.find("\r[" + std::string(40, '#') + "] 100%\nSuccessfully programmed device.\n"),
               std::string::npos);
     EXPECT_EQ(out.find("\n10%"), std::string::npos); // no plain lines
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\r'), 101); // each per cent drawn once
 }
 
 TEST_F(CliFlash, AUnitWaitingInItsBootloaderIsProgrammedWithoutTheSwitch)
