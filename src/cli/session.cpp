@@ -121,7 +121,12 @@ Found Session::find_unit(int wait_ms)
             return Found::Bootloader;
         }
         if (wait_ms >= 0 && platform::now_ms() >= deadline) {
-            message = textf(kTextCliNoUnit, options.wait_seconds);
+            // A programmer that is plugged in but may not be opened is
+            // named, with the fix, as the window names it.
+            message = link.programmer_unopenable
+                          ? std::string(text(kTextProgrammerNoAccess)) + "\n" +
+                                text(kTextProgrammerAccessFix)
+                          : textf(kTextCliNoUnit, options.wait_seconds);
             return Found::None;
         }
         platform::sleep_ms(kPassPauseMs);
@@ -167,6 +172,8 @@ int Session::not_found(Found found)
 {
     switch (found) {
     case Found::None:
+        if (link.programmer_unopenable)
+            return fail(message);
         err(message);
         return kExitNoUnit;
     case Found::Interrupted:

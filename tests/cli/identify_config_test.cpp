@@ -99,6 +99,14 @@ TEST_F(CliIdentify, NoUnitWithinTheWaitIsStatusThreeInTheChosenLanguage)
     EXPECT_EQ(err, "Innerhalb von 1 Sekunden wurde kein Gerät gefunden.\n");
 }
 
+TEST_F(CliIdentify, AProgrammerThatMayNotBeOpenedIsNamedWithTheFix)
+{
+    programmer->openable = false;
+    EXPECT_EQ(run({"identify", "--wait", "1"}), cli::kExitFailed);
+    EXPECT_EQ(err, std::string(text(kTextProgrammerNoAccess)) + "\n" +
+                       text(kTextProgrammerAccessFix) + "\n");
+}
+
 TEST_F(CliIdentify, ARefusedUnitIsAnErrorWithTheWindowsMessage)
 {
     programmer->unit.identity.hardware_type = 14;
