@@ -70,15 +70,11 @@ void wire_update_check(AppState& a)
 {
     UpdateState& u = a.update;
     u.host = chosen_host(a.shell.switches.update_host, TQ_UPDATE_HOST);
-    u.download_folder = platform::temp_folder();
+    u.download_folder = platform::downloads_folder();
     u.preference = [] { return app().prefs.check_updates; };
     u.store_preference = [](bool on) {
         app().prefs.check_updates = on;
         save_preferences(app().prefs);
-    };
-    u.quit = [] {
-        device_close(app().link, "the program ends");
-        std::exit(0);
     };
     // Besides flipping the preference, switching it on checks at once.
     a.shell.tools.toggle_update_check = [] {
@@ -187,8 +183,7 @@ void run_periodic_steps(AppState& a)
 std::string startup_update_check(AppState& a)
 {
     wire_update_check(a);
-    const UpdateOutcome out = check_for_update(a.update);
-    return out.result == UpdateResult::failed ? out.text : std::string();
+    return check_for_update(a.update).text;
 }
 
 void wire_subsystems(AppState& a)

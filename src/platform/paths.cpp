@@ -10,7 +10,11 @@ namespace tq::platform {
 
 std::string home_folder() { return g_get_home_dir(); }
 std::string runtime_folder() { return g_get_user_runtime_dir(); }
-std::string temp_folder() { return g_get_tmp_dir(); }
+std::string downloads_folder()
+{
+    const gchar* downloads = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+    return downloads ? downloads : g_get_home_dir();
+}
 
 bool folder_readable(const std::string& path)
 {

@@ -12,8 +12,8 @@ std::string runtime_folder();
 // The running program's own absolute path, found from the kernel; argv0 when
 // that cannot be read.
 std::string own_program_path(const char* argv0);
-// The user's temporary folder.
-std::string temp_folder();
+// The user's Downloads folder; the home folder when the desktop names none.
+std::string downloads_folder();
 // True when path is a folder whose entries this user may list.
 bool folder_readable(const std::string& path);
 

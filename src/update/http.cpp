@@ -96,10 +96,15 @@ std::string version_request(const std::string& host)
     return request(host, std::string("/programator/") + kProductCode + "_version");
 }
 
+std::string installer_file_name(int major, int minor)
+{
+    return std::string(kProductCode) + "_setup_" + std::to_string(major) + "." +
+           std::to_string(minor) + ".0.exe";
+}
+
 std::string installer_request(const std::string& host, int major, int minor)
 {
-    return request(host, "/programator/" + std::string(kProductCode) + "_setup_" +
-                             std::to_string(major) + "." + std::to_string(minor) + ".0.exe");
+    return request(host, "/programator/" + installer_file_name(major, minor));
 }
 
 std::optional<Version> parse_version_text(std::string_view s)

@@ -33,6 +33,8 @@ bool http_status_ok(const std::uint8_t* data, std::size_t count);
 // "GET http://HOST/programator/... HTTP/1.0" and an empty line.
 std::string version_request(const std::string& host);
 std::string installer_request(const std::string& host, int major, int minor);
+// The installer's file name on the server ("TQ512_TQ511_setup_3.64.0.exe").
+std::string installer_file_name(int major, int minor);
 
 struct Version {
     int major = 0;

@@ -5,9 +5,14 @@
 #include "text/texts.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tq {
 namespace {
@@ -18,20 +23,73 @@ constexpr std::size_t kVersionAnswerMax = 4095;
 constexpr std::size_t kFirstBlock = 4096;
 constexpr std::size_t kNextBlockMax = 8192;
 
-struct File {
-    std::FILE* f = nullptr;
-    ~File()
+// The download goes to a file of its own beside the chosen destination and
+// replaces it only once complete: a cut-short download leaves neither a
+// half-written installer under the chosen name nor anything else behind.
+class PartFile {
+public:
+    explicit PartFile(const std::string& destination) : destination_(destination)
     {
-        if (f)
-            std::fclose(f);
+        std::string name = destination + ".XXXXXX";
+        const int fd = mkstemp(name.data());
+        if (fd < 0)
+            return;
+        fchmod(fd, 0644); // data, never executable
+        f_ = fdopen(fd, "wb");
+        if (!f_) {
+            close(fd);
+            unlink(name.c_str());
+            return;
+        }
+        path_ = name;
     }
-    bool write(const std::uint8_t* data, std::size_t n) { return std::fwrite(data, 1, n, f) == n; }
-    bool close()
+    ~PartFile()
     {
-        const bool ok = std::fclose(f) == 0;
-        f = nullptr;
-        return ok;
+        if (f_)
+            std::fclose(f_);
+        if (!path_.empty())
+            unlink(path_.c_str());
     }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    bool ok() const { return f_ != nullptr; }
+    bool write(const std::uint8_t* data, std::size_t n) { return std::fwrite(data, 1, n, f_) == n; }
+    // Closes the file and puts it in place of the destination.
+    bool commit()
+    {
+        const bool closed = std::fclose(f_) == 0;
+        f_ = nullptr;
+        if (!closed || rename(path_.c_str(), destination_.c_str()) != 0)
+            return false;
+        path_.clear();
+        return true;
+    }
+
+private:
+    std::string destination_;
+    std::string path_;
+    std::FILE* f_ = nullptr;
+};
+
+// A time by which an exchange as a whole must be over; each wait is cut to
+// what is left of it.
+class Deadline {
+public:
+    explicit Deadline(int ms) : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms))
+    {
+    }
+    // The wait allowed now, at most step_ms; 0 once the time is up.
+    int wait_ms(int step_ms) const
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end_ - std::chrono::steady_clock::now())
+                              .count();
+        return int(std::clamp<long long>(left, 0, step_ms));
+    }
+
+private:
+    std::chrono::steady_clock::time_point end_;
 };
 
 class Check {
@@ -96,8 +154,12 @@ UpdateOutcome Check::run()
             return fail(232);
         std::vector<std::uint8_t> answer(kVersionAnswerMax);
         std::size_t got = 0;
+        const Deadline deadline(s_.answer_deadline_ms);
         while (got < answer.size()) {
-            const long n = c->receive(answer.data() + got, answer.size() - got, kIoTimeoutMs);
+            const int wait = deadline.wait_ms(kIoTimeoutMs);
+            if (wait == 0)
+                return fail(232);
+            const long n = c->receive(answer.data() + got, answer.size() - got, wait);
             if (n == platform::TcpConnection::kClosed)
                 break;
             if (n < 0)
@@ -127,26 +189,39 @@ UpdateOutcome Check::run()
 
 UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version& v)
 {
+    const std::string name = installer_file_name(v.major, v.minor);
+    std::string path = s_.download_folder + "/" + name;
+    if (ui_.choose_destination) {
+        const auto chosen = ui_.choose_destination(s_.download_folder, name);
+        if (!chosen) {
+            UpdateOutcome out = finish(UpdateResult::declined);
+            out.offered = v;
+            return out;
+        }
+        path = *chosen;
+    }
+
     bar_text_ = text(233);
     progress(0);
     const auto c = server.connect(kConnectTimeoutMs);
     if (!c)
         return fail(231);
     progress(0.02);
-    const std::string path = s_.download_folder + "/" + kInstallerName;
-    File file{std::fopen(path.c_str(), "wb")};
-    if (!file.f)
+    PartFile file(path);
+    if (!file.ok())
         return fail(232);
     if (!send(*c, installer_request(s_.host, v.major, v.minor)))
         return fail(232);
 
     // The first block: read until the header has ended (it may come in
     // pieces), at most 4,096 bytes.
+    const Deadline deadline(s_.download_deadline_ms);
     std::vector<std::uint8_t> block(std::max(kFirstBlock, kNextBlockMax));
     std::size_t got = 0;
     HttpBody body;
     while (got < kFirstBlock) {
-        const long n = c->receive(block.data() + got, kFirstBlock - got, kIoTimeoutMs);
+        const int wait = deadline.wait_ms(kIoTimeoutMs);
+        const long n = wait > 0 ? c->receive(block.data() + got, kFirstBlock - got, wait) : -1;
         if (n <= 0)
             break;
         got += std::size_t(n);
@@ -158,6 +233,7 @@ UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version
     if (got == 0 || body.length <= 0 || !http_status_ok(block.data(), got))
         return fail(232);
 
+    // Whatever the server sends beyond the length it announced is not kept.
     const std::size_t length = std::size_t(body.length);
     progress(0.01);
     std::size_t written = std::min(length, got - body.offset);
@@ -165,20 +241,21 @@ UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version
         return fail(232);
     while (written < length) {
         progress(0.01 + 0.99 * double(written) / double(length));
-        const long n =
-            c->receive(block.data(), std::min(kNextBlockMax, length - written), kIoTimeoutMs);
+        const int wait = deadline.wait_ms(kIoTimeoutMs);
+        if (wait == 0)
+            return fail(232); // too slow as a whole: a dripping server
+        const long n = c->receive(block.data(), std::min(kNextBlockMax, length - written), wait);
         if (n <= 0)
-            return fail(232); // cut short: the partial file stays
+            return fail(232); // cut short
         if (!file.write(block.data(), std::size_t(n)))
             return fail(232);
         written += std::size_t(n);
     }
     progress(1);
-    if (!file.close())
+    if (!file.commit())
         return fail(232);
 
-    UpdateOutcome out;
-    out.result = UpdateResult::installer_ready;
+    UpdateOutcome out = finish(UpdateResult::installer_saved);
     out.installer = path;
     out.offered = v;
     return out;

@@ -6,6 +6,7 @@
 #include "update/update_state.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tq {
@@ -19,14 +20,18 @@ struct UpdateUi {
     std::function<void()> close_progress;
     // Yes/No; true for "Yes".
     std::function<bool(const std::string& question)> ask;
+    // Where to save the installer: the full path chosen, starting in folder
+    // with name suggested; nothing when the user cancels. Unset: folder/name.
+    std::function<std::optional<std::string>(const std::string& folder, const std::string& name)>
+        choose_destination;
 };
 
 enum class UpdateResult {
     skipped,          // preference off, or no update server in this build
     up_to_date,
-    declined,         // a newer version exists; the user did not want it
+    declined,         // a newer version exists; the user did not want it (or where to save it)
     failed,           // text says why
-    installer_ready,  // installer holds the downloaded file
+    installer_saved,  // installer is the path the downloaded file was saved as
 };
 
 struct UpdateOutcome {
@@ -36,7 +41,6 @@ struct UpdateOutcome {
     Version offered;
 };
 
-inline constexpr const char* kInstallerName = "Autoupdate.exe";
 inline constexpr std::uint16_t kUpdatePort = 80;
 
 UpdateOutcome run_update_check(const UpdateState& s, const UpdateUi& ui);

@@ -12,18 +12,18 @@ namespace tq {
 struct UpdateState {
     // HOST[:PORT] of the update server; empty: the check is skipped.
     std::string host;
-    // Where the installer is saved (the user's temporary folder).
+    // Where the save dialog for the installer starts (the user's Downloads
+    // folder).
     std::string download_folder;
+    // Each answer as a whole must have come by then, however the server
+    // drips it: the version answer, and the installer's download.
+    int answer_deadline_ms = 30 * 1000;
+    int download_deadline_ms = 10 * 60 * 1000;
 
     // The check-at-startup preference and its storing (writes the
     // preferences file). Unset: on, and nothing is stored.
     std::function<bool()> preference;
     std::function<void(bool)> store_preference;
-    // Hands the downloaded installer to the desktop; false when nothing
-    // could open it. Unset: the desktop's default handler for the file.
-    std::function<bool(const std::string&)> open_installer;
-    // Ends the program once the installer has been handed over.
-    std::function<void()> quit;
 
     GtkWidget* progress_window = nullptr;
     GtkWidget* progress_bar = nullptr;

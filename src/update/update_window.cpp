@@ -1,19 +1,15 @@
 #include "update/update_window.h"
 
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
-#include <gio/gio.h>
 #include <gtk/gtk.h>
 
-#include <cstdlib>
 
 namespace tq {
 namespace {
-
-constexpr int kBeforeMessageMs = 500;
-constexpr int kMessageWaitStepMs = 10;
 
 gboolean ignore_delete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
@@ -39,6 +35,34 @@ void close_progress_window(UpdateState& s)
     s.progress_bar = nullptr;
 }
 
+} // namespace
+
+std::optional<std::string> choose_installer_destination(const std::string& folder,
+                                                        const std::string& name)
+{
+    GtkWidget* parent = widget_state().main_window;
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(
+        text(kTextSaveInstallerTitle), parent ? GTK_WINDOW(parent) : nullptr,
+        GTK_FILE_CHOOSER_ACTION_SAVE, text(24), GTK_RESPONSE_CANCEL, text(142),
+        GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
+    const std::string start =
+        platform::folder_readable(folder) ? folder : std::string(g_get_home_dir());
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), start.c_str());
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), name.c_str());
+    std::optional<std::string> chosen;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+            chosen = std::string(path);
+            g_free(path);
+        }
+    }
+    gtk_widget_destroy(chooser);
+    return chosen;
+}
+
+namespace {
+
 UpdateUi progress_ui(UpdateState& s)
 {
     UpdateUi ui;
@@ -58,50 +82,21 @@ UpdateUi progress_ui(UpdateState& s)
     ui.ask = [](const std::string& question) {
         return ask_question(widget_state().main_window, question.c_str());
     };
+    ui.choose_destination = [](const std::string& folder, const std::string& name) {
+        return choose_installer_destination(folder, name);
+    };
     return ui;
 }
 
 } // namespace
 
-bool open_with_default_handler(const std::string& path)
-{
-    GFile* file = g_file_new_for_path(path.c_str());
-    char* uri = g_file_get_uri(file);
-    GError* error = nullptr;
-    const bool ok = g_app_info_launch_default_for_uri(uri, nullptr, &error) != FALSE;
-    g_clear_error(&error);
-    g_free(uri);
-    g_object_unref(file);
-    return ok;
-}
-
 UpdateOutcome check_for_update(UpdateState& s)
 {
-    const UpdateUi ui = progress_ui(s);
-    UpdateOutcome out = run_update_check(s, ui);
-    if (out.result != UpdateResult::installer_ready)
-        return out;
-
-    platform::sleep_ms(kBeforeMessageMs);
-    show_message(text(281));
-    close_progress_window(s);
-    while (widget_state().message_window) {
-        platform::pump_events();
-        platform::sleep_ms(kMessageWaitStepMs);
-    }
-    // The installer came over plain HTTP: it is not run directly but handed
-    // to whatever the desktop opens such files with, which asks the user.
-    const bool opened = s.open_installer ? s.open_installer(out.installer)
-                                         : open_with_default_handler(out.installer);
-    if (!opened) {
-        out.result = UpdateResult::failed;
-        out.text = text(232);
-        return out;
-    }
-    if (s.quit)
-        s.quit();
-    else
-        std::exit(0);
+    UpdateOutcome out = run_update_check(s, progress_ui(s));
+    // What the server publishes is an installer for another system: it is
+    // kept where the user chose, never opened or run, and the program goes on.
+    if (out.result == UpdateResult::installer_saved)
+        out.text = textf(kTextInstallerSaved, out.installer.c_str());
     return out;
 }
 
@@ -115,7 +110,7 @@ void toggle_update_check(UpdateState& s, const std::function<void(bool)>& relabe
     if (!on)
         return;
     const UpdateOutcome out = check_for_update(s);
-    if (out.result == UpdateResult::failed)
+    if (!out.text.empty())
         show_message(out.text);
     else if (out.result == UpdateResult::up_to_date)
         show_message(text(234));

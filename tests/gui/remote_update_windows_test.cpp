@@ -178,20 +178,38 @@ std::string http_answer(const std::string& body)
     return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// Answers the question the check asks, once the dialog is up.
-gboolean answer_question(gpointer yes)
+// Answers what the check asks, once each dialog is up: "Yes" to the
+// question, and "Save" in the save dialog as it was offered.
+struct FitterAnswers {
+    int answered = 0;
+    std::string chooser_title, chooser_folder, chooser_name;
+};
+
+gboolean answer_dialogs(gpointer data)
 {
+    auto* f = static_cast<FitterAnswers*>(data);
     GList* windows = gtk_window_list_toplevels();
-    bool answered = false;
     for (GList* l = windows; l; l = l->next) {
-        if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) {
-            gtk_dialog_response(GTK_DIALOG(l->data),
-                                yes ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT);
-            answered = true;
+        GtkWidget* w = GTK_WIDGET(l->data);
+        if (!GTK_IS_DIALOG(w) || !gtk_widget_get_visible(w) || g_object_get_data(G_OBJECT(w), "answered"))
+            continue;
+        if (GTK_IS_FILE_CHOOSER(w)) {
+            f->chooser_title = gtk_window_get_title(GTK_WINDOW(w));
+            gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(w));
+            f->chooser_folder = folder ? folder : "";
+            g_free(folder);
+            gchar* file = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(w));
+            gchar* name = file ? g_path_get_basename(file) : nullptr;
+            f->chooser_name = name ? name : "";
+            g_free(name);
+            g_free(file);
         }
+        g_object_set_data(G_OBJECT(w), "answered", w);
+        gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_ACCEPT);
+        ++f->answered;
     }
     g_list_free(windows);
-    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    return f->answered >= 2 ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
 TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
@@ -216,13 +234,6 @@ TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
     UpdateState s;
     s.host = server.host();
     s.download_folder = folder.path();
-    std::string opened;
-    bool quit = false;
-    s.open_installer = [&](const std::string& path) {
-        opened = path;
-        return true;
-    };
-    s.quit = [&] { quit = true; };
 
     // Look at the window as the check goes: on the way to the version, and
     // half way through the download.
@@ -230,8 +241,6 @@ TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
     platform::set_event_pump([&] {
         while (gtk_events_pending())
             gtk_main_iteration();
-        if (widget_state().message_window)
-            close_message_window(); // "Program installer will start. Press OK."
         if (!s.progress_bar)
             return;
         const std::string bar = gtk_progress_bar_get_text(GTK_PROGRESS_BAR(s.progress_bar));
@@ -244,7 +253,8 @@ TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
         if (bar == "Downloading update..." && f > 0.4 && shots.size() == 1)
             shots.push_back(test::save_screenshot(s.progress_window, "update_downloading"));
     });
-    g_timeout_add(50, answer_question, GINT_TO_POINTER(1));
+    FitterAnswers answers;
+    g_timeout_add(50, answer_dialogs, &answers);
 
     const UpdateOutcome out = check_for_update(s);
     platform::set_event_pump([] {
@@ -252,9 +262,27 @@ TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
             gtk_main_iteration();
     });
     server.join();
-    EXPECT_EQ(out.result, UpdateResult::installer_ready) << out.text;
-    EXPECT_EQ(opened, folder.path() + "/Autoupdate.exe");
-    EXPECT_TRUE(quit);
+    ASSERT_EQ(out.result, UpdateResult::installer_saved) << out.text;
+    // Saved where the fitter said, under the server's name, starting from
+    // the Downloads folder; told where; nothing else left in the folder.
+    EXPECT_EQ(answers.answered, 2);
+    EXPECT_EQ(answers.chooser_title, "Save program installer");
+    EXPECT_EQ(answers.chooser_folder, folder.path());
+    EXPECT_EQ(answers.chooser_name, "TQ512_TQ511_setup_3.64.0.exe");
+    const std::string saved = folder / "TQ512_TQ511_setup_3.64.0.exe";
+    EXPECT_EQ(out.installer, saved);
+    EXPECT_EQ(out.text, "Program installer saved:\n" + saved);
+    gchar* content = nullptr;
+    gsize length = 0;
+    ASSERT_TRUE(g_file_get_contents(saved.c_str(), &content, &length, nullptr));
+    EXPECT_EQ(std::string(content, length), installer);
+    g_free(content);
+    GDir* dir = g_dir_open(folder.path().c_str(), 0, nullptr);
+    int entries = 0;
+    while (g_dir_read_name(dir))
+        ++entries;
+    g_dir_close(dir);
+    EXPECT_EQ(entries, 1);
     EXPECT_EQ(s.progress_window, nullptr);
     ASSERT_EQ(shots.size(), 2u);
     EXPECT_FALSE(shots[0].empty());

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,7 +46,15 @@ struct UpdateRig {
         };
     }
     ~UpdateRig() { server.join(); }
-    std::string installer() const { return folder + "/Autoupdate.exe"; }
+    std::string installer() const { return folder + "/TQ512_TQ511_setup_3.64.0.exe"; }
+    // What the download folder holds.
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
 
     // Answers each connection with the next answer, sent in pieces of
     // piece bytes; a negative cut closes after that many bytes instead.
@@ -157,21 +168,22 @@ TEST(UpdateCheck, DownloadsTheNewerInstaller)
     UpdateRig rig;
     rig.yes = true;
     const std::string body = installer_bytes(50000);
-    // A cut-short attempt leaves its part; the next one replaces it.
     const std::string partial =
         "HTTP/1.0 200 OK\r\nContent-Length: 50000\r\n\r\n" + body.substr(0, 5000);
     rig.serve({answer("VERSION 3.64.2"), partial});
     UpdateOutcome out = rig.run();
     EXPECT_EQ(out.result, UpdateResult::failed);
     EXPECT_EQ(out.text, "Update check error.");
-    EXPECT_EQ(read_file(rig.installer()), body.substr(0, 5000));
+    // A cut-short download leaves nothing behind, under any name.
+    EXPECT_TRUE(rig.files().empty());
 
     rig.requests.clear();
     rig.steps.clear();
     rig.serve({answer("VERSION 3.64.2"), answer(body)}, 3000);
     out = rig.run();
-    ASSERT_EQ(out.result, UpdateResult::installer_ready) << out.text;
+    ASSERT_EQ(out.result, UpdateResult::installer_saved) << out.text;
     EXPECT_EQ(out.installer, rig.installer());
+    EXPECT_EQ(rig.files(), std::vector<std::string>{"TQ512_TQ511_setup_3.64.0.exe"});
     ASSERT_EQ(rig.requests.size(), 2u);
     EXPECT_EQ(rig.requests[1], "GET http://" + rig.server.host() +
                                    "/programator/TQ512_TQ511_setup_3.64.0.exe HTTP/1.0\r\n\r\n");
@@ -252,6 +264,102 @@ TEST(UpdateCheck, NoServerNoCheck)
         EXPECT_EQ(out.result, UpdateResult::failed) << c.host;
         EXPECT_EQ(out.text, c.text) << c.host;
         EXPECT_EQ(rig.closed, 1) << c.host;
+    }
+}
+
+TEST(UpdateCheck, TheInstallerGoesWhereTheUserChooses)
+{
+    UpdateRig rig;
+    rig.yes = true;
+    test::TempFolder elsewhere;
+    std::vector<std::string> offered;
+    std::optional<std::string> choice = elsewhere / "mine.exe";
+    rig.ui.choose_destination = [&](const std::string& folder, const std::string& name) {
+        offered = {folder, name};
+        return choice;
+    };
+    // Replaces a file of that name once the download is complete.
+    std::ofstream(elsewhere / "mine.exe") << "old";
+    const std::string body = installer_bytes(9000);
+    rig.serve({answer("VERSION 3.70.1"), answer(body)});
+    UpdateOutcome out = rig.run();
+    ASSERT_EQ(out.result, UpdateResult::installer_saved) << out.text;
+    EXPECT_EQ(offered, (std::vector<std::string>{rig.folder, "TQ512_TQ511_setup_3.70.0.exe"}));
+    EXPECT_EQ(out.installer, elsewhere / "mine.exe");
+    EXPECT_EQ(read_file(elsewhere / "mine.exe"), body);
+    EXPECT_TRUE(rig.files().empty());
+
+    // Cancelled: nothing is downloaded.
+    choice.reset();
+    rig.requests.clear();
+    rig.serve({answer("VERSION 3.70.1")});
+    out = rig.run();
+    EXPECT_EQ(out.result, UpdateResult::declined);
+    EXPECT_EQ(rig.requests.size(), 1u);
+    EXPECT_EQ(rig.closed, 2);
+}
+
+TEST(UpdateCheck, AServerThatSendsMoreThanItAnnouncedGivesTheAnnouncedBytes)
+{
+    UpdateRig rig;
+    rig.yes = true;
+    const std::string body = installer_bytes(20000);
+    rig.serve({answer("VERSION 3.64.2"),
+               "HTTP/1.0 200 OK\r\nContent-Length: 20000\r\n\r\n" + body + std::string(30000, 'X')},
+              7000);
+    const UpdateOutcome out = rig.run();
+    ASSERT_EQ(out.result, UpdateResult::installer_saved) << out.text;
+    EXPECT_EQ(read_file(rig.installer()), body);
+}
+
+// A server that drips a byte at a time holds the check no longer than its
+// deadline, however patient each single wait is.
+TEST(UpdateCheck, ADrippingServerMeetsTheDeadline)
+{
+    const auto drip = [](test::LoopbackServer& srv, const std::string& a, std::size_t fast,
+                         std::atomic<bool>& stop) {
+        auto c = srv.accept(3000);
+        if (!c.valid())
+            return;
+        c.read_request();
+        c.send(a.substr(0, fast));
+        for (std::size_t at = fast; at < a.size() && !stop; ++at) {
+            c.send(a.substr(at, 1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+    };
+    struct Case {
+        const char* name;
+        bool in_download;
+    } cases[] = {{"version answer", false}, {"installer", true}};
+    for (const Case& c : cases) {
+        UpdateRig rig;
+        rig.yes = true;
+        rig.state.answer_deadline_ms = 400;
+        rig.state.download_deadline_ms = 400;
+        std::atomic<bool> stop = false;
+        const std::string installer = answer(installer_bytes(5000));
+        rig.server.run([&](test::LoopbackServer& srv) {
+            if (c.in_download) {
+                {
+                    auto v = srv.accept(3000);
+                    v.read_request();
+                    v.send(answer("VERSION 3.64.2"));
+                }
+                drip(srv, installer, 100, stop);
+            } else {
+                drip(srv, answer("VERSION 3.64.2"), 20, stop);
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const UpdateOutcome out = run_update_check(rig.state, rig.ui);
+        const auto took = std::chrono::steady_clock::now() - start;
+        stop = true;
+        rig.server.join();
+        EXPECT_EQ(out.result, UpdateResult::failed) << c.name;
+        EXPECT_EQ(out.text, "Update check error.") << c.name;
+        EXPECT_LT(took, std::chrono::seconds(3)) << c.name;
+        EXPECT_TRUE(rig.files().empty()) << c.name;
     }
 }
 
