@@ -47,6 +47,7 @@ int main(int argc, char** argv)
 
     use_theme_file(a.prefs);
     start_toolkit(argc, argv);
+    prefer_chosen_theme(a.prefs);
 
     a.shell.switches = parse_switches(args);
     a.shell.start_maximized = a.shell.switches.maximized;

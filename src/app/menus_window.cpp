@@ -41,6 +41,17 @@ void use_theme_file(const PrefsState& p)
     gtk_rc_add_default_file(theme_file_path(p).c_str());
 }
 
+void prefer_chosen_theme(const PrefsState& p)
+{
+    // On GNOME, Xfce, MATE or Cinnamon an XSETTINGS daemon names the
+    // desktop's theme, and that outranks the theme file's setting: without
+    // this, choosing a theme would restart the program and change nothing.
+    // A value the program sets itself outranks both.
+    if (const auto theme = chosen_theme(p))
+        gtk_settings_set_string_property(gtk_settings_get_default(), "gtk-theme-name",
+                                         theme->c_str(), "tq512");
+}
+
 GtkWidget* build_language_menu()
 {
     GtkWidget* submenu = nullptr;

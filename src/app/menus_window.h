@@ -13,6 +13,9 @@ namespace tq {
 // Makes the toolkit read the theme file of the profile folder after its
 // usual resource files. Call before gtk_init.
 void use_theme_file(const PrefsState& p);
+// After the toolkit has started: the theme of the theme file wins over the
+// one a desktop's settings daemon names.
+void prefer_chosen_theme(const PrefsState& p);
 
 // "Language" with one item per registered language, in registry order;
 // choosing another language restarts the program in it.

@@ -35,10 +35,10 @@ std::optional<std::vector<std::string>> list_themes(const std::string& folder)
         // A name the menu could not show is no theme one could choose.
         if (n[0] == '.' || n.size() > kMaxThemeNameLength || !g_utf8_validate(name, -1, nullptr))
             continue;
-        gchar* path = g_build_filename(folder.c_str(), name, nullptr);
-        const bool is_folder = g_file_test(path, G_FILE_TEST_IS_DIR);
-        g_free(path);
-        if (is_folder)
+        gchar* gtkrc = g_build_filename(folder.c_str(), name, "gtk-2.0", "gtkrc", nullptr);
+        const bool gtk2_theme = g_file_test(gtkrc, G_FILE_TEST_IS_REGULAR);
+        g_free(gtkrc);
+        if (gtk2_theme)
             names.push_back(n);
     }
     g_dir_close(dir);
@@ -68,6 +68,41 @@ std::string theme_file_text(const std::string& theme)
 bool write_theme_file(const PrefsState& p, const std::string& theme)
 {
     return write_file_utf8(theme_file_text(theme), theme_file_path(p), FileReport::Quiet);
+}
+
+std::optional<std::string> theme_in_file_text(std::string_view text)
+{
+    constexpr std::string_view kStart = "gtk-theme-name = \"";
+    if (!text.starts_with(kStart))
+        return std::nullopt;
+    std::string theme;
+    for (std::size_t i = kStart.size(); i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"')
+            return theme;
+        if (c == '\n')
+            break;
+        if (c == '\\') {
+            if (++i == text.size())
+                break;
+            c = text[i];
+        }
+        theme += c;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> chosen_theme(const PrefsState& p)
+{
+    gchar* text = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(theme_file_path(p).c_str(), &text, &length, nullptr))
+        return std::nullopt;
+    auto theme = theme_in_file_text(std::string_view(text, length));
+    g_free(text);
+    if (theme && (theme->empty() || !g_utf8_validate(theme->c_str(), -1, nullptr)))
+        return std::nullopt;
+    return theme;
 }
 
 } // namespace tq

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/menus_window.h"
 #include "gui/main_window_rig.h"
+#include "gui/x_selection.h"
 #include "modules/modules_window.h"
 #include "prefs/themes.h"
 #include "sim/can_analyzer_unit.h"
@@ -311,6 +312,7 @@ TEST(ThemeFile, DISABLED_AppliedAtStart)
     p.folder = home;
     use_theme_file(p);
     test::ensure_gtk();
+    prefer_chosen_theme(p);
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* button = gtk_button_new_with_label("Save");
     gtk_container_add(GTK_CONTAINER(window), button);
@@ -371,6 +373,41 @@ TEST(ThemeFile, AChosenThemeAppliesAtTheNextStart)
     // Without a theme file the toolkit's own look stays.
     test::TempFolder plain;
     EXPECT_EQ(run_theme_child(plain.path(), "Raleigh", "GtkStyle"), 0);
+}
+
+// A desktop's settings daemon (GNOME, Xfce, MATE, Cinnamon) names its own
+// theme; the theme chosen in the Themes menu must still win.
+TEST(ThemeFile, AChosenThemeWinsOverTheDesktopSettingsDaemon)
+{
+    ASSERT_EQ(std::system("command -v xsettingsd >/dev/null"), 0) << "scripts/setup installs xsettingsd";
+    test::TempFolder daemon_home;
+    const std::string config = daemon_home.write("xsettingsd.conf", "Net/ThemeName \"ThinIce\"\n");
+    gchar* argv[] = {const_cast<gchar*>("xsettingsd"), const_cast<gchar*>("-c"),
+                     const_cast<gchar*>(config.c_str()), nullptr};
+    GPid daemon = 0;
+    ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
+                              GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                          G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                              nullptr, nullptr, &daemon, nullptr));
+    test::ensure_gtk();
+    for (int i = 0; i < 100 && !test::x_selection_owned("_XSETTINGS_S0"); ++i)
+        g_usleep(50000);
+    EXPECT_TRUE(test::x_selection_owned("_XSETTINGS_S0")) << "the daemon owns the settings";
+
+    // Without a chosen theme the daemon's theme shows: it is in charge.
+    test::TempFolder plain;
+    EXPECT_EQ(run_theme_child(plain.path(), "ThinIce", "ThiniceStyle"), 0);
+    // A chosen theme wins over it.
+    test::TempFolder home;
+    PrefsState p;
+    p.folder = home.path();
+    ASSERT_TRUE(write_theme_file(p, "Clearlooks"));
+    EXPECT_EQ(run_theme_child(home.path(), "Clearlooks", "ClearlooksStyle"), 0);
+
+    kill(daemon, SIGTERM);
+    int status = 0;
+    waitpid(daemon, &status, 0);
+    g_spawn_close_pid(daemon);
 }
 
 // The real program, started twice on the same runtime folder.

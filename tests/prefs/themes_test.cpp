@@ -26,11 +26,19 @@ TEST(Themes, FolderBesideTheProgram)
 TEST(Themes, ListsSubfoldersInByteOrder)
 {
     test::TempFolder dir;
+    const auto add_theme = [&](const std::string& name) {
+        dir.write(name + "/gtk-2.0/gtkrc", "gtk-color-scheme = \"\"\n");
+    };
     for (const char* name : {"Zeta", "Alpha", ".hidden", "alpha", "Ölfarbe", "Mist"})
-        dir.make_folder(name);
+        add_theme(name);
     dir.write("README", "not a theme");
-    dir.make_folder(std::string(100, 'L')); // too long a name to keep
-    dir.make_folder(std::string(99, 'K'));
+    add_theme(std::string(100, 'L')); // too long a name to keep
+    add_theme(std::string(99, 'K'));
+    // Folders without a GTK 2 part: choosing them would change nothing.
+    dir.write("Adwaita-only3/gtk-3.0/gtk.css", "");
+    dir.write("hicolor/index.theme", "[Icon Theme]\n");
+    dir.make_folder("Empty/gtk-2.0");
+    dir.make_folder("FolderNotFile/gtk-2.0/gtkrc");
     const auto themes = list_themes(dir.path());
     ASSERT_TRUE(themes);
     EXPECT_EQ(*themes, (std::vector<std::string>{"Alpha", std::string(99, 'K'), "Mist", "Zeta",
@@ -44,7 +52,7 @@ TEST(Themes, KeepsAtMostFiveHundred)
 {
     test::TempFolder dir;
     for (int i = 0; i < 510; ++i)
-        dir.make_folder("t" + std::to_string(i));
+        dir.write("t" + std::to_string(i) + "/gtk-2.0/gtkrc", "");
     const auto themes = list_themes(dir.path());
     ASSERT_TRUE(themes);
     EXPECT_EQ(themes->size(), kMaxThemes);
@@ -64,6 +72,25 @@ TEST(Themes, ThemeFileNamesTheThemeThreeTimes)
     ASSERT_TRUE(write_theme_file(p, "Mist"));
     ASSERT_TRUE(write_theme_file(p, "Raleigh"));
     EXPECT_EQ(home.read(".tqgrc-2.0"), theme_file_text("Raleigh"));
+}
+
+TEST(Themes, TheChosenThemeIsReadBackFromTheThemeFile)
+{
+    for (const char* theme : {"Clearlooks", "a\"b", "back\\slash\\", "Ölfarbe", "x"})
+        EXPECT_EQ(theme_in_file_text(theme_file_text(theme)), theme) << theme;
+    for (const char* text : {"", "gtk-theme-name = \"", "gtk-theme-name = \"open\n\"",
+                             "gtk-theme-name = \"end\\", "gtk-icon-theme-name = \"X\"",
+                             " gtk-theme-name = \"X\""})
+        EXPECT_FALSE(theme_in_file_text(text)) << text;
+
+    test::TempFolder home;
+    PrefsState p;
+    p.folder = home.path();
+    EXPECT_FALSE(chosen_theme(p)) << "no theme file: the desktop's theme";
+    ASSERT_TRUE(write_theme_file(p, "Mist"));
+    EXPECT_EQ(chosen_theme(p), "Mist");
+    home.write(".tqgrc-2.0", "gtk-theme-name = \"\"\n");
+    EXPECT_FALSE(chosen_theme(p));
 }
 
 } // namespace
