@@ -11,6 +11,7 @@
 // Rerun just the tour with
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/test_gui --gtest_filter='Tour*'
 #include "app/app_state.h"
+#include "app/connection.h"
 #include "app/main_window.h"
 #include "app/wiring.h"
 #include "config/settings_pages.h"
@@ -30,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -369,6 +371,28 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
         gdk_event_free(del);
     }
     run(2);
+
+    // The messages of a Linux desktop, as the fitter reads them.
+    const std::pair<std::string, const char*> messages[] = {
+        {can_port_refused_message("/dev/ttyACM0", EACCES), "message-can-port-no-access"},
+        {can_port_refused_message("/dev/ttyACM0", EBUSY), "message-can-port-busy"},
+        {can_driver_message(), "message-can-driver-missing"},
+        {textf(kTextInstallerSaved, "/home/fitter/Downloads/TQ512_TQ511_setup_3.64.0.exe"),
+         "message-installer-saved"},
+        {textf(kTextFolderUnreadable, "/home/fitter/firmware/new"), "message-folder-unreadable"},
+    };
+    for (const auto& [message, name] : messages) {
+        show_message(message);
+        run(2);
+        ASSERT_NE(widget_state().message_window, nullptr) << name;
+        EXPECT_EQ(test::message_text(), message) << name;
+        GtkAllocation shown;
+        gtk_widget_get_allocation(widget_state().message_window, &shown);
+        EXPECT_LE(shown.width, 1010) << name << " is no wider than the main window";
+        shoot_new(name);
+        close_message_window();
+        run(1);
+    }
 
     std::string report;
     for (const std::string& f : faults)
