@@ -179,7 +179,9 @@ std::string http_answer(const std::string& body)
 }
 
 // Answers what the check asks, once each dialog is up: "Yes" to the
-// question, and "Save" in the save dialog as it was offered.
+// question, and "Save" in the save dialog as it was offered. A file chooser
+// may not take the answer before it has read its folder, so it is answered
+// again on every tick while it is open.
 struct FitterAnswers {
     int answered = 0;
     std::string chooser_title, chooser_folder, chooser_name;
@@ -191,9 +193,15 @@ gboolean answer_dialogs(gpointer data)
     GList* windows = gtk_window_list_toplevels();
     for (GList* l = windows; l; l = l->next) {
         GtkWidget* w = GTK_WIDGET(l->data);
-        if (!GTK_IS_DIALOG(w) || !gtk_widget_get_visible(w) || g_object_get_data(G_OBJECT(w), "answered"))
+        if (!GTK_IS_DIALOG(w) || !gtk_widget_get_visible(w))
             continue;
-        if (GTK_IS_FILE_CHOOSER(w)) {
+        const bool chooser = GTK_IS_FILE_CHOOSER(w);
+        if (g_object_get_data(G_OBJECT(w), "answered")) {
+            if (chooser)
+                gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_ACCEPT);
+            continue;
+        }
+        if (chooser) {
             f->chooser_title = gtk_window_get_title(GTK_WINDOW(w));
             gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(w));
             f->chooser_folder = folder ? folder : "";
@@ -209,7 +217,7 @@ gboolean answer_dialogs(gpointer data)
         ++f->answered;
     }
     g_list_free(windows);
-    return f->answered >= 2 ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    return G_SOURCE_CONTINUE;
 }
 
 TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
@@ -254,9 +262,10 @@ TEST(UpdateWindow, ProgressWindowThroughCheckAndDownload)
             shots.push_back(test::save_screenshot(s.progress_window, "update_downloading"));
     });
     FitterAnswers answers;
-    g_timeout_add(50, answer_dialogs, &answers);
+    const guint answering = g_timeout_add(50, answer_dialogs, &answers);
 
     const UpdateOutcome out = check_for_update(s);
+    g_source_remove(answering);
     platform::set_event_pump([] {
         while (gtk_events_pending())
             gtk_main_iteration();
