@@ -33,7 +33,8 @@ std::optional<std::vector<std::string>> list_themes(const std::string& folder)
             break;
         const std::string n = name;
         // A name the menu could not show is no theme one could choose.
-        if (n[0] == '.' || n.size() > kMaxThemeNameLength || !g_utf8_validate(name, -1, nullptr))
+        if (n[0] == '.' || n.size() > kMaxThemeNameLength || n.find('\n') != std::string::npos ||
+            !g_utf8_validate(name, -1, nullptr))
             continue;
         gchar* gtkrc = g_build_filename(folder.c_str(), name, "gtk-2.0", "gtkrc", nullptr);
         const bool gtk2_theme = g_file_test(gtkrc, G_FILE_TEST_IS_REGULAR);
@@ -83,7 +84,7 @@ std::optional<std::string> theme_in_file_text(std::string_view text)
         if (c == '\n')
             break;
         if (c == '\\') {
-            if (++i == text.size())
+            if (++i == text.size() || text[i] == '\n')
                 break;
             c = text[i];
         }

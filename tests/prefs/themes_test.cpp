@@ -39,6 +39,7 @@ TEST(Themes, ListsSubfoldersInByteOrder)
     dir.write("hicolor/index.theme", "[Icon Theme]\n");
     dir.make_folder("Empty/gtk-2.0");
     dir.make_folder("FolderNotFile/gtk-2.0/gtkrc");
+    add_theme("two\nlines"); // the theme file could not name it
     const auto themes = list_themes(dir.path());
     ASSERT_TRUE(themes);
     EXPECT_EQ(*themes, (std::vector<std::string>{"Alpha", std::string(99, 'K'), "Mist", "Zeta",
@@ -79,7 +80,8 @@ TEST(Themes, TheChosenThemeIsReadBackFromTheThemeFile)
     for (const char* theme : {"Clearlooks", "a\"b", "back\\slash\\", "Ölfarbe", "x"})
         EXPECT_EQ(theme_in_file_text(theme_file_text(theme)), theme) << theme;
     for (const char* text : {"", "gtk-theme-name = \"", "gtk-theme-name = \"open\n\"",
-                             "gtk-theme-name = \"end\\", "gtk-icon-theme-name = \"X\"",
+                             "gtk-theme-name = \"end\\", "gtk-theme-name = \"a\\\nb\"",
+                             "gtk-icon-theme-name = \"X\"",
                              " gtk-theme-name = \"X\""})
         EXPECT_FALSE(theme_in_file_text(text)) << text;
 
