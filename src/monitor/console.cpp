@@ -1,8 +1,10 @@
 #include "monitor/console.h"
 
 #include "link/commands.h"
+#include "link/frame.h"
 #include "platform/clock.h"
 #include "platform/sound.h"
+#include "radio/radio_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -359,15 +361,22 @@ void history_browse(ConsoleHistory& h, int step, std::string& command_field, std
     data_field = e.data;
 }
 
+std::size_t console_data_max(const ConsoleCommand& command)
+{
+    return command.radio ? kMaxRadioRequestData : kMaxFrameData;
+}
+
 SendResult console_send(ConsoleState& c, LinkState& link, std::string_view command_field,
                         std::string_view data_field, bool response)
 {
     const std::optional<ConsoleCommand> command = parse_command_field(command_field);
     if (!command)
         return SendResult::BadCommand;
+    const std::vector<std::uint8_t> payload = parse_data_field(data_field);
+    if (payload.size() > console_data_max(*command))
+        return SendResult::TooLong;
 
     history_store(c.history, command_field, data_field);
-    const std::vector<std::uint8_t> payload = parse_data_field(data_field);
     console_log(c, sent_command_line(*command, data_field), false);
 
     if (command->radio) {

@@ -159,12 +159,18 @@ std::string cut_utf8(std::string_view text, std::size_t max);
 
 enum class SendResult {
     BadCommand, // the command field is red, nothing was sent or logged
+    TooLong,    // more data than one frame carries: nothing was sent or logged
     Sent,
 };
 
+// The most data one console command carries: what fits into one frame to
+// the unit, or into one request line to the radio module.
+std::size_t console_data_max(const ConsoleCommand& command);
+
 // The console's "Send": parses both fields, keeps them in the history, logs
 // the command as sent text and sends it to the unit (or through
-// radio_command). With response set it then waits up to 40 x 50 ms for a
+// radio_command). Data longer than console_data_max is refused before any
+// of that. With response set it then waits up to 40 x 50 ms for a
 // data reply (code 0x01) on the unit path, or logs the radio's answer.
 SendResult console_send(ConsoleState& c, LinkState& link, std::string_view command_field,
                         std::string_view data_field, bool response);

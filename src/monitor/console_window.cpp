@@ -319,11 +319,12 @@ void console_window_send(MonitorState& m)
     const std::string command = entry_text(ui.command_entry);
     const std::string data = entry_text(ui.data_entry);
     const bool response = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ui.response));
-    const bool bad = !parse_command_field(command);
-    paint_command_field(m, bad);
-    if (bad || !m.link)
+    const std::optional<ConsoleCommand> parsed = parse_command_field(command);
+    paint_command_field(m, !parsed);
+    if (!parsed || !m.link)
         return;
-    console_send(m.console, *m.link, command, data, response);
+    if (console_send(m.console, *m.link, command, data, response) == SendResult::TooLong)
+        show_message(textf(kTextCommandTooLong, int(console_data_max(*parsed))));
 }
 
 void console_window_browse(MonitorState& m, int step)

@@ -44,6 +44,7 @@ enum AddedTextRow : int {
     kTextCliUnitLost,              // tq512-cli: the unit went away
     kTextCliWaitingForUnit,        // tq512-cli station: waiting for the next unit
     kTextCliUnplugUnit,            // tq512-cli station: unplug the finished unit
+    kTextCommandTooLong,           // a console command with more data than a frame carries
     kTextEnd                       // one past the last row
 };
 inline constexpr int kAddedTextCount = kTextEnd - kTextCount;

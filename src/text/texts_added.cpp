@@ -177,6 +177,15 @@ const std::array<AddedText, kAddedTextCount> kAddedTexts = {{
         "Odpojte zařízení.",
         "Αποσυνδέστε τη συσκευή.",
     },
+    /* kTextCommandTooLong */ {
+        "Command too long: at most %d data bytes.",
+        "Polecenie za długie: najwyżej %d bajtów danych.",
+        "Befehl zu lang: höchstens %d Datenbytes.",
+        "Команда слишком длинная: не более %d байт данных.",
+        "Командата е твърде дълга: най-много %d байта данни.",
+        "Příkaz je příliš dlouhý: nejvýše %d bajtů dat.",
+        "Η εντολή είναι πολύ μεγάλη: το πολύ %d byte δεδομένων.",
+    },
 }};
 
 } // namespace tq

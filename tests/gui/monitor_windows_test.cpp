@@ -132,6 +132,15 @@ TEST_F(MonitorWindows, ConsoleShowsTheStoreSendsAndBrowsesItsHistory)
     EXPECT_NE(shown.find("]< \\xF4 \r\n[2024.05.17 14:03:00]> 01 - 060B - \"??\"\r\n"), std::string::npos) << shown;
     EXPECT_NE(shown.find("]< \\x05 \\x80\\x03\r\n"), std::string::npos);
 
+    // More data than a frame carries: refused with a message, not logged.
+    const std::string logged = m.console.store;
+    gtk_entry_set_text(GTK_ENTRY(ui.data_entry), std::string(126, 'x').c_str());
+    console_window_send(m);
+    EXPECT_EQ(message_text(), "Command too long: at most 125 data bytes.");
+    EXPECT_EQ(m.console.store, logged);
+    close_message_window();
+    gtk_entry_set_text(GTK_ENTRY(ui.data_entry), "\\x80\\x03");
+
     // Up and Down in either field walk the history.
     press(ui.data_entry, GDK_Up);
     EXPECT_EQ(entry_text(ui.command_entry), "F4");

@@ -79,6 +79,39 @@ TEST_F(ConsoleSend, UnreadableCommandSendsAndLogsNothing)
     EXPECT_EQ(c.history.last, 0);
 }
 
+TEST_F(ConsoleSend, DataBeyondOneFrameIsRefusedUnsentAndUnlogged)
+{
+    int radio_calls = 0;
+    c.radio_command = [&](std::uint8_t, const std::uint8_t*, std::size_t, std::string&) {
+        ++radio_calls;
+        return true;
+    };
+    struct Case {
+        const char* command;
+        std::size_t bytes;
+        SendResult result;
+    } cases[] = {{"20", 125, SendResult::Sent},   {"20", 126, SendResult::TooLong},
+                 {"0ab", 116, SendResult::Sent},  {"0ab", 117, SendResult::TooLong}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.command) + " " + std::to_string(k.bytes));
+        c.store.clear();
+        const auto sent = sim.programmer.unit.received.size();
+        const int calls = radio_calls;
+        const int last = c.history.last;
+        // Escaped bytes count once each: the limit is on the payload.
+        std::string data(k.bytes - 1, 'x');
+        data += "\\x41";
+        EXPECT_EQ(console_send(c, sim.link, k.command, data, false), k.result);
+        const bool went = k.result == SendResult::Sent;
+        const bool radio = std::string(k.command).size() == 3;
+        EXPECT_EQ(sim.programmer.unit.received.size(), sent + (went && !radio ? 1 : 0));
+        EXPECT_EQ(radio_calls, calls + (went && radio ? 1 : 0));
+        EXPECT_EQ(c.store.empty(), !went) << "logged as sent only when sent";
+        EXPECT_EQ(c.history.last != last, went);
+    }
+    EXPECT_EQ(sim.programmer.unit.received.back().data.size(), 125u);
+}
+
 TEST_F(ConsoleSend, RadioPathGoesThroughTheRadioCommand)
 {
     std::uint8_t code = 0;
