@@ -234,12 +234,15 @@ int read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::ui
         for (int poll = 0; poll < kInfoPolls; ++poll) {
             if (poll_reply(link) == 0)
                 continue;
-            const auto r = bridge_read_reply(link, kSeqRepeat, kBufInfo, 0x10);
-            if (!r || r->status != 0x01 || r->bytes.size() < out.size())
+            // The block is the 16 bytes after the count byte, whatever the
+            // count says; a frame too short to hold them is no block.
+            const std::uint8_t* p = link.payload();
+            if (link.reply_code() != reply::kData || payload_length(link) < 5 + int(out.size()) ||
+                p[0] != kSeqRepeat || p[1] != kBufInfo || p[2] != 0x10 || p[3] != 0x01)
                 continue;
-            std::copy_n(r->bytes.begin(), out.size(), out.begin());
+            std::copy_n(p + 5, out.size(), out.begin());
             const std::uint8_t chip = out[15];
-            radio.chipset = chip == 0 ? 0 : chip >= '0' && chip <= '9' ? chip - '0' : 0xFF;
+            radio.chipset = chip >= '0' && chip <= '9' ? chip - '0' : 0;
             out[15] = 0;
             return 0;
         }

@@ -72,8 +72,8 @@ int enter_radio_mode(LinkState& link);
 void leave_radio_mode(LinkState& link);
 
 // The 16-byte information block: a version text in bytes 0..14 and the
-// chipset digit in byte 15, which is taken into radio.chipset and replaced
-// by NUL. 0 on success, 1 on failure.
+// chipset digit in byte 15, which is taken into radio.chipset (0 when it is
+// no digit) and replaced by NUL. 0 on success, 1 on failure.
 int read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::uint8_t, 16>& out);
 // The version text of an information block ("" when byte 0 is 0).
 std::string info_block_version(const std::array<std::uint8_t, 16>& block);

@@ -70,9 +70,10 @@ int exchange(SlipChannel& ch, std::span<const std::uint8_t> request, int tries,
 int switch_radio_boot_mode(LinkState& link, RadioState& radio, int mode)
 {
     const std::uint8_t boot = 0x02;
-    send_command(link, cmd::kRadioAccess, &boot, 1);
-    platform::sleep_ms(50);
-    send_command(link, cmd::kRadioAccess, &boot, 1);
+    for (int i = 0; i < 2; ++i) {
+        send_command(link, cmd::kRadioAccess, &boot, 1);
+        platform::sleep_ms(50);
+    }
     const std::uint8_t end[2] = {0x00, 0x00};
     send_command(link, cmd::kRadioAccessEnd, end, 2);
     platform::sleep_ms(50);

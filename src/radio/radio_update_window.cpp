@@ -141,16 +141,35 @@ void update_radio_firmware_with(const std::string& path)
     show_message(result);
 }
 
+namespace {
+
+// enter_radio_mode with its message: a unit that stays busy says so, and
+// that message takes the place of whatever message was open.
+bool enter_radio_mode_or_say_busy(LinkState& link)
+{
+    if (enter_radio_mode(link) == kRadioModeEntered)
+        return true;
+    show_message(text(278));
+    return false;
+}
+
+} // namespace
+
 void update_radio_firmware_wireless()
 {
     AppState& a = app();
-    enter_radio_mode(a.link);
+    enter_radio_mode_or_say_busy(a.link);
     if (switch_radio_boot_mode(a.link, a.radio, 1) != 0) {
-        show_message(text(256));
+        // Without the radio module window the busy message (if any) stays.
+        if (a.radio.window_open)
+            show_message(text(256));
     } else if (a.radio.chipset == 0) {
         show_message(text(388));
     } else {
         show_message(text(389));
+        // The update runs until this message is gone: closed by the user,
+        // after five minutes, or replaced by the busy message of a
+        // keep-alive.
         GtkWidget* message = widget_state().message_window;
         const std::int64_t start = platform::now_ms();
         for (long pass = 0; message && widget_state().message_window == message; ++pass) {
@@ -158,8 +177,8 @@ void update_radio_firmware_wireless()
                 close_message_window();
                 break;
             }
-            if (pass % kKeepAlivePasses == 0)
-                enter_radio_mode(a.link); // keeps the unit in radio mode; busy does not matter
+            if (pass % kKeepAlivePasses == 0 && !enter_radio_mode_or_say_busy(a.link))
+                break;
             while (gtk_events_pending())
                 gtk_main_iteration();
             platform::sleep_ms(20);

@@ -433,9 +433,8 @@ void WindowView::build_window()
     gtk_box_pack_start(GTK_BOX(box), events, FALSE, FALSE, 4);
 
     GtkWidget* header = gtk_hbox_new(FALSE, 0);
-    // "RSSI" stands over the signal picture and its level.
     const std::pair<const char*, int> heads[] = {
-        {text(243), 165}, {text(236), 153}, {"", 46 + 58}, {"RSSI", 58 + 45}};
+        {text(243), 165}, {text(236), 160}, {"", 210}, {"RSSI", 50}};
     for (const auto& [caption, width] : heads) {
         GtkWidget* l = sized_label(caption, width, 20);
         if (fonts.bold)

@@ -260,8 +260,13 @@ void DfuTargetSim::handle(const std::vector<std::uint8_t>& req, std::vector<std:
 
 RadioModuleSim::RadioModuleSim(AlarmUnit& unit) : unit_(unit)
 {
-    unit.on(0x85, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_access(d); });
-    unit.on(0x8C, [](AlarmUnit&, std::span<const std::uint8_t>) {});
+    unit.on(0x85, [this](AlarmUnit&, std::span<const std::uint8_t> d) {
+        access_times.emplace_back(0x85, platform::now_ms());
+        on_access(d);
+    });
+    unit.on(0x8C, [this](AlarmUnit&, std::span<const std::uint8_t>) {
+        access_times.emplace_back(0x8C, platform::now_ms());
+    });
     unit.on(0x86, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_write(d); });
     unit.on(0x87, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_read(d); });
 }
@@ -279,7 +284,9 @@ void RadioModuleSim::pair(const RadioDevice& device)
 void RadioModuleSim::on_access(std::span<const std::uint8_t> d)
 {
     const int mode = d.empty() ? 0 : d[0];
-    if (mode == 0 && busy_access > 0) {
+    if (mode == 0 && busy_access_after > 0) {
+        --busy_access_after;
+    } else if (mode == 0 && busy_access > 0) {
         --busy_access;
         unit_.reply(0x01, {0xFE, 0xFF});
         return;
@@ -388,10 +395,11 @@ void RadioModuleSim::on_read(std::span<const std::uint8_t> d)
     }
     case 0xF0: {
         r.push_back(kAck);
-        r.push_back(16);
+        r.push_back(std::uint8_t(info_count));
         std::vector<std::uint8_t> block(16, 0);
         std::copy_n(info_version.begin(), std::min<std::size_t>(info_version.size(), 15), block.begin());
-        block[15] = std::uint8_t('0' + chipset);
+        block[15] = std::uint8_t(info_chip_byte >= 0 ? info_chip_byte : '0' + chipset);
+        block.resize(info_bytes);
         r.insert(r.end(), block.begin(), block.end());
         break;
     }

@@ -76,6 +76,11 @@ public:
     std::uint32_t id_low = 1234567, id_high = 0x00A1B2C3;
     int chipset = 0;
     std::string info_version = "2.14";
+    // The information block as answered: its count byte, the bytes that
+    // follow it, and byte 15 (-1: the chipset's digit).
+    int info_count = 16;
+    std::size_t info_bytes = 16;
+    int info_chip_byte = -1;
     int name_max = 20;
     std::string default_name = "ZORVIK BLE";
     std::string name = default_name;
@@ -96,6 +101,8 @@ public:
     std::vector<std::string> lines;     // request lines, as written
     bool radio_mode = false;
     int enters = 0, leaves = 0, resets = 0;
+    // Radio-mode requests (0x85 and 0x8C) with the time each came.
+    std::vector<std::pair<std::uint8_t, std::int64_t>> access_times;
 
     // Boot mode.
     bool confirm_boot = true;
@@ -108,6 +115,7 @@ public:
 
     // Faults.
     int busy_access = 0;      // the next n 0x85 requests are answered busy
+    int busy_access_after = 0; // ... after so many more have been answered normally
     int busy_writes = 0;      // the next n writes of request lines are answered busy
     int read_errors = 0;      // the next n reads of the reply buffer fail
     int reply_delay_ms = 0;   // a reply line becomes readable this long after its request

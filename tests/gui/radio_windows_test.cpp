@@ -97,6 +97,23 @@ TEST_F(RadioWindows, RadioModuleWindow)
     EXPECT_EQ(visible_labels(w, "radio module name (max 20 bytes):"), 1);
     EXPECT_EQ(visible_labels(w, "WARNING: If 6 fobrixs will be in range, other devices will not work."), 1);
 
+    // The header cells over the rows.
+    GtkWidget* rssi = nullptr;
+    each_widget(w, [&](GtkWidget* x) {
+        if (GTK_IS_LABEL(x) && std::string(gtk_label_get_text(GTK_LABEL(x))) == "RSSI")
+            rssi = x;
+    });
+    ASSERT_NE(rssi, nullptr);
+    std::vector<int> heads;
+    GList* cells = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(rssi)));
+    for (GList* c = cells; c; c = c->next) {
+        gint width = 0;
+        gtk_widget_get_size_request(GTK_WIDGET(c->data), &width, nullptr);
+        heads.push_back(width);
+    }
+    g_list_free(cells);
+    EXPECT_EQ(heads, (std::vector<int>{165, 160, 210, 50}));
+
     passes(3); // heard devices, then the remote's event
     EXPECT_EQ(visible_labels(w, "-58"), 1);
     EXPECT_EQ(visible_labels(w, "Central lock opening."), 1);
@@ -169,6 +186,53 @@ TEST_F(RadioWindows, ProgressWindowDuringAPackageUpdate)
     update_radio_firmware_with(z.path("bad.zip").string());
     EXPECT_EQ(message_text(), "File corrupted!");
     EXPECT_EQ(module.dfu.writes, writes);
+}
+
+TEST_F(RadioWindows, WirelessUpdate)
+{
+    AppState& a = app();
+    const auto now = [] { return platform::now_ms(); };
+
+    // Chipset 0 cannot do it.
+    module.chipset = 0;
+    update_radio_firmware_wireless();
+    EXPECT_EQ(message_text(), "Update over wireless transmission not supported\non this hardware.");
+    EXPECT_FALSE(module.radio_mode);
+    close_message_window();
+
+    // No boot mode: the failure is told only while the radio module window
+    // is open.
+    module.chipset = 1;
+    module.confirm_boot = false;
+    update_radio_firmware_wireless();
+    EXPECT_EQ(widget_state().message_window, nullptr);
+    a.radio.window_open = true;
+    update_radio_firmware_wireless();
+    a.radio.window_open = false;
+    EXPECT_EQ(message_text(), "radio module communication error.");
+    close_message_window();
+    module.confirm_boot = true;
+
+    // Left alone, the message closes itself after five minutes; the unit is
+    // kept in radio mode meanwhile.
+    int enters = module.enters;
+    auto start = now();
+    update_radio_firmware_wireless();
+    EXPECT_GE(now() - start, 300000);
+    EXPECT_LT(now() - start, 302000);
+    EXPECT_EQ(widget_state().message_window, nullptr);
+    EXPECT_GT(module.enters - enters, 10 * 100) << "keep-alives all along";
+    EXPECT_FALSE(module.radio_mode);
+
+    // A keep-alive that finds the module busy ends the update with its
+    // message: the second one (pass 64), after the first and the opening.
+    module.busy_access_after = 20;
+    module.busy_access = 10;
+    start = now();
+    update_radio_firmware_wireless();
+    EXPECT_LT(now() - start, 10000);
+    EXPECT_EQ(message_text(), "Radio module used with remote commands.");
+    EXPECT_FALSE(module.radio_mode);
 }
 
 } // namespace

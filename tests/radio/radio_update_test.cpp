@@ -218,5 +218,49 @@ TEST_F(RadioUpdate, ChipsetAndBootMode)
     EXPECT_EQ(t.module.ble_chunks, 0);
 }
 
+TEST_F(RadioUpdate, InformationBlockAsTheModuleSendsIt)
+{
+    Bytes ble = {'B', 'L', 'E', 'R', 'A', 'D', 'I', 'o', 1, 2, 3};
+    // The module is of chipset 0 throughout; byte 15 is what it answers.
+    t.module.chipset = 0;
+    struct Case {
+        const char* what;
+        int count;
+        std::size_t bytes;
+        int chip_byte;
+        const char* result;
+    } cases[] = {
+        {"a short count is no failure", 4, 16, -1, "Successfully programmed device."},
+        {"byte 15 no digit: chipset 0", 16, 16, 'A', "Successfully programmed device."},
+        {"byte 15 zero: chipset 0", 16, 16, 0, "Successfully programmed device."},
+        {"a frame too short for the block", 16, 15, -1, "radio module communication error."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        t.module.info_count = c.count;
+        t.module.info_bytes = c.bytes;
+        t.module.info_chip_byte = c.chip_byte;
+        t.module.ble_chunks = 0;
+        EXPECT_EQ(update(RadioFileKind::Ble, ble), c.result);
+        EXPECT_EQ(t.module.ble_chunks, c.bytes == 16 ? 1 : 0);
+        if (c.bytes == 16) {
+            EXPECT_EQ(t.radio.chipset, 0);
+        }
+    }
+}
+
+TEST_F(RadioUpdate, BootModeWaitsAfterEachRequest)
+{
+    t.module.access_times.clear();
+    ASSERT_EQ(switch_radio_boot_mode(t.link, t.radio, 0), 0);
+    const auto& a = t.module.access_times;
+    ASSERT_GE(a.size(), 3u);
+    EXPECT_EQ(a[0].first, 0x85);
+    EXPECT_EQ(a[1].first, 0x85);
+    EXPECT_EQ(a[2].first, 0x8C);
+    EXPECT_GE(a[1].second - a[0].second, 50);
+    EXPECT_GE(a[2].second - a[1].second, 50);
+}
+
 } // namespace
 } // namespace tq
