@@ -297,18 +297,13 @@ void take_written(ConfigState& s, const BlockImage& block)
 
 int read_aux_mode(LinkState& link, int firmware_version)
 {
-    if (read_block(link, firmware_version, 1044, 1) != 0)
-        return 0;
+    // Byte 1049 is asked whenever 1044 does not name the mode, also when
+    // 1044 could not be read.
     int mode = 0;
-    const int first = link.reply[4];
-    if (first > 128) {
-        mode = first - 113;
-    } else {
-        if (read_block(link, firmware_version, 1049, 1) != 0)
-            return 0;
-        const int second = link.reply[4];
-        mode = second > 128 ? second - 128 : 0;
-    }
+    if (read_block(link, firmware_version, 1044, 1) == 0 && link.reply[4] > 128)
+        mode = link.reply[4] - 113;
+    else if (read_block(link, firmware_version, 1049, 1) == 0 && link.reply[4] > 128)
+        mode = link.reply[4] - 128;
     return mode > 17 ? 0 : mode;
 }
 

@@ -32,8 +32,9 @@ LoadResult load_configuration(ConfigState& s, LinkState& link, int kind);
 // "Configuration saved." is shown.
 SaveResult save_configuration(ConfigState& s, LinkState& link);
 
-// The AUX output mode a later unit reports (bytes 1044 and 1049): 0..17,
-// 0 when neither says more or a read fails.
+// The AUX output mode a later unit reports: byte 1044 above 128 gives
+// byte - 113, else byte 1049 above 128 gives byte - 128 (1049 is read also
+// when 1044 cannot be); 0 otherwise and for modes above 17.
 int read_aux_mode(LinkState& link, int firmware_version);
 
 } // namespace tq

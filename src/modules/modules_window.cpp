@@ -235,7 +235,7 @@ void build_content(ModulesState& m)
     attach(table, cell_label(text(308), 140, 40), 2, 0);
     attach(table, cell_label("", 33, 40), 3, 0);
     attach(table, cell_label("", 77, 40), 4, 0);
-    attach(table, cell_label("", 58, 40), 5, 0);
+    attach(table, cell_label("", 68, 40), 5, 0);
     attach(table, cell_label(text(310), 160, 40), 6, 0);
     for (int row = 0; row < kModuleRows; ++row)
         add_row(table, row);

@@ -68,6 +68,8 @@ void AlarmUnit::install_core_handlers()
         if (d.size() != 2)
             return;
         const int address = 512 + d[0];
+        if (u.unanswered_reads.contains(address))
+            return;
         std::vector<std::uint8_t> payload = {d[0], d[1]};
         payload.insert(payload.end(), u.memory.begin() + address,
                        u.memory.begin() + address + d[1]);
@@ -86,7 +88,7 @@ void AlarmUnit::install_core_handlers()
         if (d.size() != 3 || u.identity.firmware_version() < 1054)
             return;
         const int address = d[0] << 8 | d[1];
-        if (address + d[2] > int(u.memory.size()))
+        if (address + d[2] > int(u.memory.size()) || u.unanswered_reads.contains(address))
             return;
         std::vector<std::uint8_t> payload = {d[0], d[1], d[2]};
         payload.insert(payload.end(), u.memory.begin() + address,

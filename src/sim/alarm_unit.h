@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ public:
 
     UnitIdentity identity;
     std::array<std::uint8_t, 65536> memory{};
+    // Reads of memory that begin at one of these addresses go unanswered.
+    std::set<int> unanswered_reads;
     // Every command the unit has received, in order (tests read it).
     std::vector<Frame> received;
 

@@ -101,6 +101,10 @@ TEST_F(ModuleWindows, ListShowsRowsAndActivatesAModule)
     EXPECT_FALSE(sensitive(tq002.action));
     EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(tq002.mode)), 2);
     test::save_screenshot(m.window, "modules_window");
+    // The column of "Delete" is as wide as its header cell.
+    GtkAllocation remove{};
+    gtk_widget_get_allocation(tq001.remove, &remove);
+    EXPECT_EQ(remove.width, 68);
 
     const std::string fresh = label_text(tq002.connected);
     gtk_button_clicked(GTK_BUTTON(tq002.activate));

@@ -324,18 +324,25 @@ TEST(ModuleList, ModeChangeWritesOnlyANewPosition)
 
 TEST(ModuleList, AuxFunctionFromTheModeBytes)
 {
+    // unread: the unit does not answer the read of that byte.
+    enum { None, Fortin, Aux };
     struct Case {
         std::uint8_t fortin, aux;
-        int number;
+        int unread, number;
     } cases[] = {
-        {0x81, 0x00, 16}, {0x82, 0x85, 17}, {0x83, 0x85, 0}, // 18 and above count as 0
-        {0x01, 0x85, 5},  {0x80, 0x8F, 15}, {0x00, 0x80, 0},  {0x00, 0x92, 0},
+        {0x81, 0x00, None, 16}, {0x82, 0x85, None, 17}, {0x83, 0x85, None, 0}, // 18 and above: 0
+        {0x01, 0x85, None, 5},  {0x80, 0x8F, None, 15}, {0x00, 0x80, None, 0},
+        {0x00, 0x92, None, 0},  {0x81, 0x85, Fortin, 5}, {0x01, 0x85, Aux, 0},
     };
     for (const Case& c : cases) {
         ModuleUnit u;
         u.mode(1044, c.fortin);
         u.mode(1049, c.aux);
+        if (c.unread != None)
+            u.unit().unanswered_reads.insert(c.unread == Fortin ? 1044 : 1049);
         EXPECT_EQ(read_aux_mode(u.link, u.fw), c.number) << int(c.fortin) << "/" << int(c.aux);
+        show_aux_function(u.m, u.link, u.fw);
+        EXPECT_EQ(u.aux_texts, std::vector<std::string>{aux_mode_text(c.number)});
     }
     EXPECT_EQ(aux_mode_text(0), "AUX module not connected / AUX module disabled (default)");
     EXPECT_EQ(aux_mode_text(16), "16 - AUTO-START Fortin Datalink");
