@@ -293,11 +293,10 @@ void Relay::forward(const std::uint8_t* data, std::size_t n)
     collect_pending(true);
     send_frame(link_, cmd::kForwardData, data, n);
     for (int cycle = 0; cycle < kForwardCycles; ++cycle) {
+        // Only the status ends the wait; whatever else comes is passed over.
         for (int i = 0; i < kMaxPendingReplies && poll_reply(link_) == 1; ++i) {
             if (link_.reply_code() == reply::kStatus)
                 return;
-            if (link_.reply_code() == reply::kText)
-                add_record();
         }
         platform::sleep_ms(kForwardPauseMs);
     }
@@ -619,9 +618,10 @@ void remote_disconnect(RelayState& s, LinkState& link, bool user)
     const bool connected = s.channel != nullptr;
     if (connected)
         s.reconnect_countdown = user ? kNoReconnect : kReconnectSteps;
+    // Only the programmer is closed: the CAN-analyzer port stays open, so
+    // that its stream goes on after a reconnection without a new "@#". The
+    // window releases it when it closes.
     device_close(link, "remote access: connection lost or ended");
-    // The serial port was the relay's too; another program may want it.
-    call(s.hooks.release_can_port);
     if (connected) {
         const std::uint8_t bye[] = {'@', '!'};
         s.channel->send(bye, sizeof bye);

@@ -40,7 +40,8 @@ bool remote_connect(RelayState& s, LinkState& link, const std::string& password,
 
 // Ends the connection. user: the user's doing (no automatic reconnection);
 // otherwise the connection was lost and may be tried again after the
-// countdown. Closes the device in every case.
+// countdown. Closes the device in every case; an open CAN-analyzer port
+// stays open for the next connection.
 void remote_disconnect(RelayState& s, LinkState& link, bool user);
 
 // One step of the poll loop while the window is open: waits up to 10 ms

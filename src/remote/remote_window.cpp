@@ -159,6 +159,9 @@ void close_remote_access_window(RemoteAccessContext& ctx)
     if (!s.window)
         return;
     remote_disconnect(s, ctx.link, true);
+    // The serial port was the relay's; another program may want it now.
+    if (s.hooks.release_can_port)
+        s.hooks.release_can_port();
     GtkWidget* window = s.window;
     s.window = nullptr;
     s.password_entry = s.toggle = s.connection_label = s.device_label = s.reconnect_check =

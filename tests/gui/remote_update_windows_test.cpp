@@ -90,7 +90,10 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_EQ(label_text(r.relay.device_label), "Remote access active: M.");
     test::save_screenshot(r.relay.window, "remote_access_connected");
 
-    // The user's disconnect: the relay hears "@!", the window resets.
+    // The user's disconnect: the relay hears "@!", the window resets. The
+    // CAN-analyzer port is let go only with the window.
+    int port_releases = 0;
+    r.relay.hooks.release_can_port = [&port_releases] { ++port_releases; };
     gtk_button_clicked(GTK_BUTTON(r.relay.toggle));
     r.server.join();
     EXPECT_EQ(password, "secret\n");
@@ -99,8 +102,10 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_EQ(label_text(r.relay.connection_label), "");
     EXPECT_EQ(label_text(r.relay.device_label), "");
     EXPECT_EQ(r.relay.reconnect_countdown, kNoReconnect);
+    EXPECT_EQ(port_releases, 0);
 
     close_remote_access_window(r.context);
+    EXPECT_EQ(port_releases, 1);
     EXPECT_EQ(r.relay.window, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(r.main_window));
     EXPECT_FALSE(r.sim.link.return_text_frames);

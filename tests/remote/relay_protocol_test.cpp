@@ -191,12 +191,15 @@ TEST(RelayProtocol, ForwardedDataReportsItsTimeoutUntilTheNextForward)
     rig.sim.open();
     bool answers = true;
     rig.sim.programmer.unit.on(cmd::kForwardData, [&answers](sim::AlarmUnit& u, auto) {
+        u.send_text("forwarding\n");
         if (answers)
             u.reply(reply::kStatus, {0});
     });
     EXPECT_EQ(rig.feed("@F\x02" "ab@G"), "@G\0"s);
     EXPECT_EQ(rig.sim.programmer.unit.received.back().data,
               (std::vector<std::uint8_t>{'a', 'b'}));
+    // The wait only polls: text seen meanwhile is not collected.
+    EXPECT_EQ(rig.feed("@R"), "@R\0"s);
 
     answers = false;
     const auto before = platform::now_ms();
@@ -371,6 +374,7 @@ TEST(RelayProtocol, SilenceBeyondTheIdleLimitIsALostConnection)
 {
     RelayRig rig;
     rig.sim.open();
+    rig.devices.can_state = 1;
     for (std::uint32_t i = 0; i < kRelayIdleLimit; ++i)
         remote_relay_step(rig.relay, rig.sim.link);
     EXPECT_TRUE(rig.connected());
@@ -379,6 +383,10 @@ TEST(RelayProtocol, SilenceBeyondTheIdleLimitIsALostConnection)
     EXPECT_FALSE(rig.sim.link.open());
     EXPECT_EQ(rig.channel.sent, "@!");
     EXPECT_EQ(rig.relay.reconnect_countdown, kReconnectSteps);
+    // Only the programmer is closed: the CAN stream can go on after the
+    // reconnection.
+    EXPECT_EQ(rig.devices.can_state, 1);
+    EXPECT_EQ(rig.devices.releases, 0);
 }
 
 TEST(RelayProtocol, ReconnectCountdownLastsAboutThreeSeconds)
