@@ -202,7 +202,10 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 
     read_serial_number(link, ui);
     call(ui.unit_identified);
-    c.state = kConnected;
+    // A unit that went away while its configuration was read is not
+    // connected (the loss may already have reset the state).
+    if (link.open())
+        c.state = kConnected;
     return kIdentified;
 }
 

@@ -287,6 +287,16 @@ void connect_connection_ui(AppState& a)
             gtk_widget_hide(s.shell.pin_menu_item);
         close_tool_windows(s);
     };
+    // A programmer that goes away in the middle of an operation ends the
+    // connection at once: the pages and tool windows go, and the failure
+    // message the operation shows next stays on screen.
+    a.link.on_lost = [] {
+        AppState& s = app();
+        if (s.shell.relay_active && s.shell.relay_active())
+            return; // remote access runs the device itself
+        if (s.connection.state != kSearching)
+            disconnect_reset(s.connection, s.connection_ui);
+    };
 }
 
 void loop_iteration(AppState& a)

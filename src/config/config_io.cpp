@@ -314,14 +314,14 @@ LoadResult load_configuration(ConfigState& s, LinkState& link, int kind)
     BusyScope busy(s);
 
     Loader in(s, link, kind != kLoadDefaults);
+    // A unit that went away meanwhile ended the session: the load still
+    // says that it failed.
     const LoadResult result = load_blocks(s, in, kind);
     if (s.active)
         in.remember_blocks();
-    if (!s.active)
-        return LoadResult::ReadError; // the unit went away meanwhile
-    if (result != LoadResult::Loaded) {
+    if (result != LoadResult::Loaded || !s.active) {
         tell(s, text(13));
-        return result;
+        return LoadResult::ReadError;
     }
     refresh_change_marks(s);
     if (kind == kLoadDefaults)
@@ -349,19 +349,22 @@ SaveResult save_configuration(ConfigState& s, LinkState& link)
     }
 
     const int key = selected_vehicle_key(s);
+    // A unit that went away meanwhile ended the session: the fitter is
+    // still told that the save stopped half-way.
     for (BlockImage& block : build_blocks(s, key)) {
         std::vector<std::uint8_t> bytes = bytes_to_write(s, block);
         if (!s.active || write_block(link, s.unit.version, block.address, bytes) != 0) {
-            if (s.active)
-                tell(s, text(28));
+            tell(s, text(28));
             return SaveResult::WriteError;
         }
         take_written(s, block);
         s.held_blocks[block.address] = {std::move(bytes), std::move(block.bytes)};
         platform::pump_events();
     }
-    if (!s.active)
+    if (!s.active) {
+        tell(s, text(28));
         return SaveResult::WriteError;
+    }
     refresh_change_marks(s);
     send_command(link, cmd::kStored);
     tell(s, text(18));

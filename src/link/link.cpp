@@ -79,6 +79,8 @@ bool write_report(LinkState& link, const std::vector<std::uint8_t>& report, std:
     const int written = link.device->write(report.data(), report.size());
     if (written < 0 || std::size_t(written) < needed) {
         device_close(link, "short write: the programmer is gone");
+        if (const auto lost = link.on_lost)
+            lost();
         return false;
     }
     return true;

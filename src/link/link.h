@@ -64,6 +64,13 @@ struct LinkState {
     // The support trace (--trace FILE); null: off. Its owner outlives the link.
     LinkTrace* trace = nullptr;
 
+    // Called right after a failed write has closed the device: the
+    // programmer went away. The program ends the connection's session
+    // here, in the middle of whatever operation was running, so that the
+    // failure message the operation shows afterwards is not swept away by
+    // a later clean-up. Unset: nothing happens until someone looks.
+    std::function<void()> on_lost;
+
     bool open() const { return device != nullptr; }
     std::uint8_t reply_code() const { return reply[1]; }
     const std::uint8_t* payload() const { return reply.data() + 2; }

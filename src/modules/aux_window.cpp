@@ -181,7 +181,9 @@ void aux_status_poll_step(AppState& a)
     AuxInterfaceState& s = a.modules.aux;
     if (!s.window)
         return;
-    if (const std::optional<AuxView> v = aux_poll(s, a.link))
+    const std::optional<AuxView> v = aux_poll(s, a.link);
+    // A programmer lost in the request has closed the window meanwhile.
+    if (v && s.window)
         apply(s, *v);
 }
 

@@ -185,6 +185,8 @@ void radio_monitor_poll_step(MonitorContext& c)
     if (r.monitor_tick++ % 4 == 0) {
         send_monitor_packet(c.link, monitor_mode_byte(r), 0x00, c.onewire_id);
         platform::sleep_ms(50);
+        if (!r.monitor_open)
+            return; // the programmer went away and the window with it
     }
     const LinkState& link = c.link;
     if (link.reply_code() != reply::kData || link.reply_length != 7)

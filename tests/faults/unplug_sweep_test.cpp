@@ -1,13 +1,15 @@
 // Pulling the programmer's cable at every report of an operation. Each
 // operation is run once whole to count the reports it needs; then, for every
 // n from 0 to that count, a fresh unit has its programmer unplugged after n
-// reports and the operation runs again. Every run must end as a fitter
-// expects after a lost cable: the operation's own failure message (or its
-// success message when the cable went only after the work was done), the
-// link closed and the connection searching again, no wait longer than the
-// bounded waits allow, and nothing in the unit that the operation was not
-// asked to write. The link operations are swept with 64-byte reports and
-// with 8-byte reports, where a frame is cut between its reports.
+// reports and the operation runs again. As in the program, the connection
+// ends the moment the link finds the programmer gone, in the middle of the
+// operation. Every run must end as a fitter expects after a lost cable: the
+// operation's own failure message (or its success message when the cable
+// went only after the work was done), the link closed and the connection
+// searching again, no wait longer than the bounded waits allow, and nothing
+// in the unit that the operation was not asked to write. The link
+// operations are swept with 64-byte reports and with 8-byte reports, where a
+// frame is cut between its reports.
 #include "app/connection.h"
 #include "config/config_io.h"
 #include "config/record.h"
@@ -73,7 +75,15 @@ bool received(const sim::AlarmUnit& unit, std::uint8_t code)
 // go on after a handler returns. Operations start connected unless they
 // say otherwise.
 struct Bench {
-    explicit Bench(test::SimLink& link) : wire(link) {}
+    // The link's loss ends the connection where it happens, as the
+    // program wires it.
+    explicit Bench(test::SimLink& link) : wire(link)
+    {
+        wire.link.on_lost = [this] {
+            if (connection.state != kSearching)
+                disconnect_reset(connection, ui);
+        };
+    }
 
     // Right before the operation: the programmer goes after n more reports
     // (-1: never).

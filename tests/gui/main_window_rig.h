@@ -47,6 +47,7 @@ struct MainWindowRig {
     {
         device_close(app().link);
         app().link.port = nullptr;
+        app().link.on_lost = nullptr; // the next test wires its own
     }
     MainWindowRig(const MainWindowRig&) = delete;
     MainWindowRig& operator=(const MainWindowRig&) = delete;

@@ -4,6 +4,8 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/menus_window.h"
+#include "config/pin_dialog.h"
+#include "config/settings_pages.h"
 #include "gui/main_window_rig.h"
 #include "gui/x_selection.h"
 #include "modules/modules_window.h"
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +122,53 @@ TEST(MainWindow, AProgrammerThatMayNotBeOpenedIsNamedUntilItCanBe)
     EXPECT_EQ(app().connection.state, kConnected);
     EXPECT_EQ(label_text(s.status_label), "TQ512-0430");
     EXPECT_EQ(label_text(s.serial_label), "Device serial number 220000001234");
+}
+
+// The cable goes while an operation talks to the unit: the pages and tool
+// windows go at once, and the operation's own message stays on screen.
+TEST(MainWindow, AnOperationCutByThePulledCableSaysSo)
+{
+    MainWindow w({512, 4, 81, 6, 11, 1234});
+    AppState& a = app();
+    const auto click = [&a](int button) {
+        gtk_button_clicked(GTK_BUTTON(a.config.pages->buttons[std::size_t(button)]));
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> before; // runs with the cable still in
+        std::function<void()> operation;
+        const char* message;
+    } cases[] = {
+        {"Save", {}, [&] { click(5); }, "Write error!"},
+        {"Load", {}, [&] { click(3); }, "Configuration load error."},
+        {"PIN read", {}, [&] { open_service_pin_dialog(a.unit_tools); },
+         "Configuration load error."},
+        {"PIN save",
+         [&] {
+             open_service_pin_dialog(a.unit_tools);
+             gtk_entry_buffer_set_text(a.unit_tools.pin_buffer, "2468", -1);
+         },
+         [&] { save_service_pin_dialog(a.unit_tools); }, "Write error!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        w.programmer->faults.unplug_after_reports = -1;
+        w.programmer->plugged = true;
+        w.run_until_connected();
+        ASSERT_EQ(a.connection.state, kConnected);
+        ASSERT_NE(a.config.pages, nullptr);
+        if (c.before)
+            c.before();
+        w.programmer->faults.unplug_after_reports = 3;
+        c.operation();
+        w.run(3);
+        EXPECT_EQ(a.connection.state, kSearching);
+        EXPECT_EQ(a.config.pages, nullptr);
+        EXPECT_EQ(a.unit_tools.pin_dialog, nullptr);
+        EXPECT_EQ(test::message_text(), c.message);
+        EXPECT_EQ(label_text(a.shell.status_label), "Searching for device...");
+        close_message_window();
+    }
 }
 
 TEST(MainWindow, TheSmallModelGetsALowerPageArea)
