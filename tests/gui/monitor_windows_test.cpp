@@ -62,6 +62,7 @@ struct MonitorWindows : ::testing::Test {
         test::ensure_gtk();
         create_fonts();
         text_state().texts = &kTextsEnglish;
+        text_state().language_index = 0; // the added rows follow the index
         setenv("TZ", "UTC", 1);
         tzset();
         ASSERT_EQ(sim.open(), 1);
