@@ -201,6 +201,8 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
         return kIdentifyLater;
 
     read_serial_number(link, ui);
+    if (!link.open())
+        return kIdentified; // lost meanwhile: there is nothing to build pages for
     call(ui.unit_identified);
     // A unit that went away while its configuration was read is not
     // connected (the loss may already have reset the state).
