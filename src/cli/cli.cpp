@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "link/trace.h"
+
 #include "cli/session.h"
 #include "platform/locale.h"
 #include "text/language.h"
@@ -31,6 +33,7 @@ const char* const kProgramHelp =
     "  --simulate               a simulated programmer and unit instead of USB\n"
     "  --lang CODE              messages in en, pl, de, ru, bg, cs or el\n"
     "  --wait SECONDS           how long to wait for the unit (default 10)\n"
+    "  --trace FILE             append a trace of the USB link to FILE (for a bug report)\n"
     "  --json                   the result as JSON (identify, config get, events, signals,\n"
     "                           station)\n"
     "  --help                   this text; COMMAND --help: the command's\n"
@@ -164,6 +167,9 @@ std::string parse(const std::vector<std::string>& args, Options& o)
         } else if (arg == "--lang") {
             if (!take(o.lang))
                 return "--lang needs a language code";
+        } else if (arg == "--trace") {
+            if (!take(o.trace_file) || o.trace_file.empty())
+                return "--trace needs a file name";
         } else if (arg == "--wait") {
             std::string v;
             if (!take(v) || !parse_wait(v, o.wait_seconds))
@@ -256,8 +262,22 @@ int run(const std::vector<std::string>& args, CliEnv& env)
         return kExitFailed;
     }
 
+    std::unique_ptr<LinkTrace> trace;
+    std::unique_ptr<HidPort> traced;
+    if (!o.trace_file.empty()) {
+        std::string error;
+        trace = LinkTrace::open(o.trace_file, error);
+        if (!trace) {
+            std::fprintf(env.err, "--trace %s: %s\n", o.trace_file.c_str(), error.c_str());
+            return kExitFailed;
+        }
+        traced = traced_port(*port, *trace);
+        port = traced.get();
+    }
+
     Session s(o, env);
     s.link.port = port;
+    s.link.trace = trace.get();
     if (o.command == "identify")
         return run_identify(s);
     if (o.command == "config")

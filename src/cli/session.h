@@ -17,6 +17,7 @@ namespace tq::cli {
 struct Options {
     bool simulate = false;
     bool json = false;
+    std::string trace_file;         // --trace FILE: the support trace of the link
     bool help = false;
     int wait_seconds = kDefaultWaitSeconds;
     std::string lang;

@@ -86,6 +86,19 @@ TEST_F(CliIdentify, PrintsWhatTheWindowShows)
                    "\"serial\": \"220000004711\"}\n");
 }
 
+TEST_F(CliIdentify, TraceRecordsTheIdentification)
+{
+    test::TempFolder folder;
+    ASSERT_EQ(run({"identify", "--trace", folder / "trace.txt"}), cli::kExitDone) << err;
+    const std::string trace = folder.read("trace.txt");
+    EXPECT_NE(trace.find("] open 12AA:F1C9: opened\n"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("] frame out: !0104AF#\n"), std::string::npos); // the version request
+    EXPECT_NE(trace.find("] frame in: !"), std::string::npos);
+
+    EXPECT_EQ(run({"identify", "--trace", folder / "no-such-folder/trace.txt"}), cli::kExitFailed);
+    EXPECT_EQ(err.rfind("--trace ", 0), 0u) << err;
+}
+
 TEST_F(CliIdentify, NoUnitWithinTheWaitIsStatusThreeInTheChosenLanguage)
 {
     programmer->plugged = false;
