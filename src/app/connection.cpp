@@ -58,13 +58,19 @@ void call(const std::function<void()>& f)
         f();
 }
 
-void read_serial_number(LinkState& link, const ConnectionUi& ui)
+void read_serial_number(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
+    c.serial.clear();
     send_frame(link, cmd::kSerialNumber);
     for (int i = 0; i < kQueryPolls; ++i) {
         if (poll_reply(link) == 0 || link.reply_code() != reply::kData || payload_size(link) < 4)
             continue;
         const std::uint32_t serial = le32(link.payload());
+        if (serial != 0xFFFFFFFFu) {
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "22%010u", unsigned(serial));
+            c.serial = digits;
+        }
         call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(198, serial));
         return;
     }
@@ -200,7 +206,7 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
     if (hardware == kHardwareNoAnswer)
         return kIdentifyLater;
 
-    read_serial_number(link, ui);
+    read_serial_number(link, c, ui);
     if (!link.open())
         return kIdentified; // lost meanwhile: there is nothing to build pages for
     call(ui.unit_identified);

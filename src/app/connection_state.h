@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tq {
 
@@ -21,6 +22,9 @@ struct ConnectionState {
     std::uint8_t hardware_family = 0;
     std::uint8_t hardware_type = 0;
     bool service_mode = false;
+    // The unit's serial number as its twelve digits; empty when the unit
+    // did not tell it.
+    std::string serial = {};
 };
 
 } // namespace tq

@@ -3,6 +3,7 @@
 #include "app/connection_dialog.h"
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
+#include "config/history_window.h"
 #include "config/pin_dialog.h"
 #include "link/commands.h"
 #include "modules/aux_window.h"
@@ -120,6 +121,7 @@ void build_menu_bar(AppState& a)
     add_tool_item(menu, text(387), &s.tools.radio_wireless_update);
     add_tool_item(menu, text(214), &s.tools.load_configuration_file);
     add_tool_item(menu, text(213), &s.tools.save_configuration_file);
+    add_tool_item(menu, text(kTextConfigurationHistory), &s.tools.configuration_history);
     s.pin_menu_item = add_tool_item(menu, text(216), &s.tools.change_pin);
     gtk_widget_hide(s.pin_menu_item);
     add_tool_item(menu, text(285), &s.tools.remote_access);
@@ -254,6 +256,7 @@ void close_tool_windows(AppState& a)
     close_aux_window();
     close_radio_monitor();
     close_radio_window();
+    close_configuration_history(); // its list is the gone unit's
 }
 
 void connect_connection_ui(AppState& a)

@@ -49,6 +49,7 @@ struct ShellState {
         std::function<void()> radio_wireless_update;
         std::function<void()> load_configuration_file;
         std::function<void()> save_configuration_file;
+        std::function<void()> configuration_history;
         std::function<void()> change_pin;
         std::function<void()> remote_access;
     } tools;

@@ -3,6 +3,8 @@
 #include "app/main_window.h"
 #include "app/monitor_wiring.h"
 #include "config/cfg_file_dialog.h"
+#include "config/history.h"
+#include "config/history_window.h"
 #include "config/record.h"
 #include "config/settings_pages.h"
 #include "firmware/autoflash_dialog.h"
@@ -22,6 +24,7 @@
 #include "remote/relay_devices.h"
 #include "remote/remote_window.h"
 #include "update/update_window.h"
+#include "widgets/kit.h"
 #include "widgets/message.h"
 
 #include <cstdlib>
@@ -101,8 +104,14 @@ void wire_firmware(AppState& a)
 // preferences keep.
 void wire_configuration(AppState& a)
 {
+    a.config.history.root = default_history_root();
     a.connection_ui.unit_identified = [] {
         AppState& s = app();
+        const ConnectionState& c = s.connection;
+        s.config.history.serial = c.serial;
+        s.config.history.model =
+            model_string(c.unit_model, c.firmware_version / 256, c.firmware_version % 256);
+        s.config.history.firmware = std::to_string(c.firmware_version);
         settings_unit_identified(s.config, s.link,
                                  UnitKind{s.connection.unit_model, s.connection.firmware_version},
                                  s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);
@@ -112,6 +121,10 @@ void wire_configuration(AppState& a)
     a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
     a.shell.tools.load_configuration_file = [] { run_load_configuration_file(app().config); };
     a.shell.tools.save_configuration_file = [] { run_save_configuration_file(app().config); };
+    a.shell.tools.configuration_history = [] { open_configuration_history(app().config); };
+    a.config.hooks.ask = [](const std::string& question) {
+        return ask_question(app().shell.main_window, question.c_str());
+    };
     a.config.hooks.config_folder = [] { return app().prefs.config_folder; };
     a.config.hooks.remember_config_folder = [](const std::string& folder) {
         AppState& s = app();
@@ -153,6 +166,10 @@ FirmwareShell& firmware_shell()
         s.serial_label = &a.shell.serial_label;
         s.mode_label = &a.shell.mode_label;
         s.close_tool_windows = [] { close_tool_windows(app()); };
+        s.keep_configuration = [] {
+            AppState& state = app();
+            return keep_before_write(state.config, state.link, kHistoryFirmware);
+        };
         s.folder = [] { return app().prefs.firmware_folder; };
         s.remember_folder = [](const std::string& folder) {
             app().prefs.firmware_folder = folder;

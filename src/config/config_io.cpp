@@ -1,5 +1,7 @@
 #include "config/config_io.h"
 
+#include "config/cfg_file.h"
+#include "config/history.h"
 #include "config/record.h"
 #include "config/vehicle.h"
 #include "link/block.h"
@@ -35,8 +37,10 @@ private:
 
 class Loader {
 public:
-    Loader(ConfigState& s, LinkState& link, bool references)
-        : s_(s), link_(link), references_(references)
+    // held: blocks taken as they are instead of being read from the unit.
+    Loader(ConfigState& s, LinkState& link, bool references,
+           const std::map<int, HeldBlock>* held = nullptr)
+        : s_(s), link_(link), references_(references), held_(held)
     {
     }
 
@@ -44,6 +48,13 @@ public:
     // ended while GUI events ran.
     bool read(int address, std::uint8_t* out, int length)
     {
+        if (held_) {
+            const auto found = held_->find(address);
+            if (found != held_->end() && found->second.held.size() == std::size_t(length)) {
+                std::copy(found->second.held.begin(), found->second.held.end(), out);
+                return true;
+            }
+        }
         if (!s_.active || read_block(link_, s_.unit.version, address, length) != 0)
             return false;
         std::memcpy(out, link_.reply.data() + 4, std::size_t(length));
@@ -90,6 +101,7 @@ private:
     ConfigState& s_;
     LinkState& link_;
     bool references_;
+    const std::map<int, HeldBlock>* held_;
     std::map<int, std::vector<std::uint8_t>> read_;
 };
 
@@ -336,6 +348,22 @@ LoadResult load_configuration(ConfigState& s, LinkState& link, int kind)
     return LoadResult::Loaded;
 }
 
+std::optional<std::string> held_configuration_text(const ConfigState& s, LinkState& link)
+{
+    if (s.held_blocks.empty())
+        return std::nullopt;
+    // A record of its own, read the way a load reads the unit, so that the
+    // pages, their references and marks stay as they are.
+    ConfigState unit;
+    unit.vehicles = s.vehicles;
+    begin_config_session(unit, s.unit);
+    Loader in(unit, link, true, &s.held_blocks);
+    if (load_blocks(unit, in, kLoadFromUnit) != LoadResult::Loaded || !unit.active)
+        return std::nullopt;
+    refresh_change_marks(unit);
+    return write_cfg_text(unit);
+}
+
 SaveResult save_configuration(ConfigState& s, LinkState& link)
 {
     if (s.busy || !s.active)
@@ -347,6 +375,9 @@ SaveResult save_configuration(ConfigState& s, LinkState& link)
         tell(s, check.message());
         return SaveResult::Invalid;
     }
+    // What the unit holds now is kept before anything of it is replaced.
+    if (!keep_before_write(s, link, kHistorySave))
+        return SaveResult::NotKept;
 
     const int key = selected_vehicle_key(s);
     // A unit that went away meanwhile ended the session: the fitter is

@@ -6,6 +6,9 @@
 #include "config/config_state.h"
 #include "link/link.h"
 
+#include <optional>
+#include <string>
+
 namespace tq {
 
 enum LoadKind : int {
@@ -15,7 +18,9 @@ enum LoadKind : int {
 };
 
 enum class LoadResult { Loaded, ReadError, Busy };
-enum class SaveResult { Saved, Invalid, WriteError, Busy };
+// NotKept: what the unit held could not be kept in the configuration
+// history, and the user chose not to write.
+enum class SaveResult { Saved, Invalid, WriteError, Busy, NotKept };
 
 // Reads the record from the unit (or takes the defaults) into the controls.
 // Values loaded from the unit become the controls' references; defaults do
@@ -24,13 +29,20 @@ enum class SaveResult { Saved, Invalid, WriteError, Busy };
 // far with their new values.
 LoadResult load_configuration(ConfigState& s, LinkState& link, int kind);
 
-// Validates the controls (first failure: its message, nothing written), then
+// Validates the controls (first failure: its message, nothing written), keeps
+// what the unit holds in the configuration history (history.h), then
 // writes the blocks in order, each verified by reading it back. The first
 // unverified block ends the save with "Write error!". A block's fields take
 // their written values as references once the block is verified; after the
 // last block the marks are refreshed, the unit gets command 0x09 and
 // "Configuration saved." is shown.
 SaveResult save_configuration(ConfigState& s, LinkState& link);
+
+// The configuration the unit holds, as far as this connection has read or
+// written its blocks, as the text of a .cfg file; blocks not held are read
+// from the unit. Nothing when no block was read yet or a read fails. The
+// pages are not touched.
+std::optional<std::string> held_configuration_text(const ConfigState& s, LinkState& link);
 
 // The AUX output mode a later unit reports: byte 1044 above 128 gives
 // byte - 113, else byte 1049 above 128 gives byte - 128 (1049 is read also

@@ -98,6 +98,17 @@ struct ConfigHooks {
     // Unset: the folder is remembered for this run only.
     std::function<std::string()> config_folder;
     std::function<void(const std::string&)> remember_config_folder;
+    // Asks the user a Yes/No question; true for Yes. Unset: taken as Yes.
+    std::function<bool(const std::string&)> ask;
+};
+
+// Where the configuration history of the connected unit is kept, and what
+// its lines say about the unit.
+struct HistoryPlace {
+    std::string root;     // the folder of every unit's history; empty: none kept
+    std::string serial;   // the unit's serial number as shown; empty: not known
+    std::string model;    // the unit's model and firmware as the status line shows them
+    std::string firmware; // the firmware version
 };
 
 struct ConfigState {
@@ -119,6 +130,7 @@ struct ConfigState {
     bool busy = false;
     // The .cfg folder of this run, while the preferences do not keep it.
     std::string cfg_folder;
+    HistoryPlace history;
 
     ConfigView* view = nullptr;
     SettingsPages* pages = nullptr;

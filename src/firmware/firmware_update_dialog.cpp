@@ -52,6 +52,7 @@ FirmwareUi firmware_ui(FirmwareShell& shell)
         }
     };
     ui.close_tool_windows = shell.close_tool_windows;
+    ui.keep_configuration = shell.keep_configuration;
     ui.clear_status = [s] { clear_label(s->status_label); };
     ui.clear_identity = [s] {
         clear_label(s->hardware_label);

@@ -24,6 +24,9 @@ struct FirmwareShell {
     GtkWidget** serial_label = nullptr;
     GtkWidget** mode_label = nullptr;
     std::function<void()> close_tool_windows;
+    // Keeps the connected unit's configuration before the update replaces
+    // the firmware; false: the update must not go ahead.
+    std::function<bool()> keep_configuration;
     // The folder the firmware dialogs start in, and what to do when the
     // user picked another one (remember it in the preferences).
     std::function<std::string()> folder;

@@ -188,6 +188,10 @@ int update_firmware(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, in
         return mode == kFirmwareAutoflash ? 0 : 1;
     }
 
+    // An update may leave the unit's configuration reset: what it holds now
+    // is kept first, while the unit is still connected.
+    if (link.open() && ui.keep_configuration && !ui.keep_configuration())
+        return 1;
     call(ui.clear_status);
     call(ui.close_tool_windows);
     if (link.open()) {

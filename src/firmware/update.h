@@ -39,6 +39,9 @@ struct FirmwareUi {
     std::function<void(const std::string&)> show_message;
     // Returns once the user has closed the message.
     std::function<void()> wait_for_message;
+    // Keeps what the connected unit's configuration is before the update
+    // writes; false: the user chose not to go on. Unset: nothing is kept.
+    std::function<bool()> keep_configuration;
     // Closes every window that belongs to the connection.
     std::function<void()> close_tool_windows;
     std::function<void()> clear_status;     // the main window's status line

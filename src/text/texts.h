@@ -45,6 +45,12 @@ enum AddedTextRow : int {
     kTextCliWaitingForUnit,        // tq512-cli station: waiting for the next unit
     kTextCliUnplugUnit,            // tq512-cli station: unplug the finished unit
     kTextCommandTooLong,           // a console command with more data than a frame carries
+    kTextConfigurationHistory,     // Tools menu item and window title
+    kTextHistoryDate,              // the history list's columns
+    kTextHistoryOperation,
+    kTextHistoryFirmware,
+    kTextHistoryEmpty,             // no configuration of the unit kept yet
+    kTextHistoryNotKept,           // keeping failed (%s: why); write anyway?
     kTextEnd                       // one past the last row
 };
 inline constexpr int kAddedTextCount = kTextEnd - kTextCount;

@@ -1,4 +1,7 @@
 #include "app/connection.h"
+#include "config/config_io.h"
+#include "config/history.h"
+#include "config/record.h"
 #include "firmware/bootloader.h"
 #include "firmware_fixture.h"
 #include "link/commands.h"
@@ -338,6 +341,49 @@ TEST_F(Update, AnUpdateDoesNotStartInsideAnother)
     EXPECT_EQ(log.chooser_opened, 1);
     EXPECT_EQ(s.bootloader.erases, 1);
     EXPECT_EQ(log.messages, std::vector<std::string>{"Successfully programmed device."});
+}
+
+// The update keeps the unit's configuration while the unit is still
+// connected, before the switch; a fitter who declines when it cannot be kept
+// has nothing written.
+TEST_F(Update, TheConfigurationIsKeptBeforeTheUpdateWrites)
+{
+    log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000)), dir / "new.bin"};
+    ASSERT_EQ(s.open(), kOpenProgrammer);
+    s.programmer.unit.memory[548] = '4'; // a TQPIN to recognise
+    ConfigState config;
+    begin_config_session(config, UnitKind{512, 4 * 256 + 81});
+    ASSERT_EQ(load_configuration(config, s.link, kLoadSilent), LoadResult::Loaded);
+    config.history = {dir / "units", "220000001234", "TQ512-0481", "1105"};
+
+    // Declined: the update ends before anything reaches the unit.
+    FirmwareUi ui = log.ui();
+    ui.keep_configuration = [] { return false; };
+    EXPECT_EQ(update_firmware(s.link, fw, ui, kFirmwareSwitch), 1);
+    EXPECT_EQ(commands_received(cmd::kEnterBootloader), 0);
+    EXPECT_TRUE(log.messages.empty());
+    EXPECT_TRUE(s.link.open());
+
+    std::vector<std::string> order;
+    ui = log.ui();
+    ui.clear_status = [&] { order.push_back("status"); };
+    ui.keep_configuration = [&] {
+        order.push_back("keep");
+        EXPECT_EQ(commands_received(cmd::kEnterBootloader), 0);
+        return keep_before_write(config, s.link, kHistoryFirmware);
+    };
+    EXPECT_EQ(update_firmware(s.link, fw, ui, kFirmwareSwitch), 1);
+    EXPECT_EQ(log.messages, std::vector<std::string>{"Successfully programmed device."});
+    EXPECT_EQ(order, (std::vector<std::string>{"keep", "status"}));
+    const auto kept = list_history(dir / "units/220000001234");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].operation, "firmware update");
+    EXPECT_EQ(kept[0].model, "TQ512-0481");
+    gchar* text = nullptr;
+    ASSERT_TRUE(g_file_get_contents((dir / "units/220000001234/" + kept[0].file).c_str(), &text,
+                                    nullptr, nullptr));
+    EXPECT_NE(std::string(text).find("\r\ntqpin=4\r\n"), std::string::npos);
+    g_free(text);
 }
 
 } // namespace
