@@ -109,9 +109,12 @@ void wire_configuration(AppState& a)
         AppState& s = app();
         const ConnectionState& c = s.connection;
         s.config.history.serial = c.serial;
-        s.config.history.model =
-            model_string(c.unit_model, c.firmware_version / 256, c.firmware_version % 256);
-        s.config.history.firmware = std::to_string(c.firmware_version);
+        const int major = c.firmware_version / 256;
+        const int minor = c.firmware_version % 256;
+        s.config.history.model = model_string(c.unit_model, major, minor);
+        // The firmware as the status line writes it after the model.
+        s.config.history.firmware = s.config.history.model.substr(
+            s.config.history.model.find('-') + 1);
         settings_unit_identified(s.config, s.link,
                                  UnitKind{s.connection.unit_model, s.connection.firmware_version},
                                  s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);

@@ -161,28 +161,51 @@ std::string history_folder(const HistoryPlace& place)
     return in_folder(place.root, name);
 }
 
+std::vector<KeptConfiguration> read_history_log(std::string_view text)
+{
+    std::vector<KeptConfiguration> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        std::string_view field[5];
+        int n = 0;
+        for (; n < 5; ++n) {
+            const std::size_t tab = line.find('\t');
+            field[n] = line.substr(0, tab);
+            if (tab == std::string_view::npos) {
+                ++n;
+                break;
+            }
+            line.remove_prefix(tab + 1);
+        }
+        if (n < 5 || !parse_name(std::string(field[4])))
+            continue;
+        KeptConfiguration e;
+        e.time = field[0];
+        e.operation = field[1];
+        e.model = field[2];
+        e.firmware = field[3];
+        e.file = field[4];
+        lines.push_back(std::move(e));
+    }
+    return lines;
+}
+
+bool is_kept_file_name(const std::string& name) { return parse_name(name).has_value(); }
+
 std::vector<KeptConfiguration> list_history(const std::string& folder)
 {
     // What the log says about each file; a later line wins.
     std::map<std::string, KeptConfiguration> logged;
     gchar* contents = nullptr;
-    if (g_file_get_contents(in_folder(folder, kHistoryLog).c_str(), &contents, nullptr,
+    gsize length = 0;
+    if (g_file_get_contents(in_folder(folder, kHistoryLog).c_str(), &contents, &length,
                             nullptr)) {
-        gchar** lines = g_strsplit(contents, "\n", -1);
-        for (gchar** line = lines; *line; ++line) {
-            g_strchomp(*line);
-            gchar** fields = g_strsplit(*line, "\t", 6);
-            if (g_strv_length(fields) >= 5) {
-                KeptConfiguration e;
-                e.operation = fields[1];
-                e.model = fields[2];
-                e.firmware = fields[3];
-                e.file = fields[4];
-                logged[e.file] = e;
-            }
-            g_strfreev(fields);
-        }
-        g_strfreev(lines);
+        for (KeptConfiguration& e : read_history_log(std::string_view(contents, length)))
+            logged[e.file] = std::move(e);
         g_free(contents);
     }
 

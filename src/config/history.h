@@ -16,6 +16,7 @@
 #include "link/link.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tq {
@@ -42,6 +43,14 @@ struct KeptConfiguration {
     std::string model;
     std::string firmware;
 };
+
+// The lines of a history.tsv: time, operation, model, firmware and file name,
+// tab-separated. Lines with fewer fields or a file name that is not one of
+// the history's are passed over.
+std::vector<KeptConfiguration> read_history_log(std::string_view text);
+
+// Whether a file name is one the history gives its files.
+bool is_kept_file_name(const std::string& name);
 
 // The .cfg files of a unit's folder, newest first, with what history.tsv
 // says about them. Files of other names are passed over.

@@ -295,5 +295,22 @@ TEST(ConfigHistory, FilesAreNeverOverwrittenAndTheNewestTwoHundredStay)
               "2026-12-10 14:35:02\tsave\tTQ512-0451\t1105\t2026-12-10T14-35-02-2.cfg\n");
 }
 
+// A log damaged or edited by hand: only whole lines naming a kept file count.
+TEST(ConfigHistory, TheLogReaderTakesOnlyWholeLines)
+{
+    const auto lines = read_history_log(
+        "2026-12-10 14:35:02\tsave\tTQ512-0481\t0481\t2026-12-10T14-35-02.cfg\r\n"
+        "2026-12-10 14:35:03\tsave\tTQ512-0481\t0481\n"                        // a field short
+        "2026-12-10 14:35:04\tsave\tTQ512-0481\t0481\t../../.bashrc\n"          // not a kept name
+        "2026-12-10 14:35:05\tsave\tTQ512-0481\t0481\t2026-12-10T14-35-05-x.cfg\n"
+        "\n"
+        "2026-12-10 14:35:06\tfirmware update\t\t\t2026-12-10T14-35-06-12.cfg");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].file, "2026-12-10T14-35-02.cfg");
+    EXPECT_EQ(lines[0].firmware, "0481");
+    EXPECT_EQ(lines[1].operation, "firmware update");
+    EXPECT_EQ(lines[1].file, "2026-12-10T14-35-06-12.cfg");
+}
+
 } // namespace
 } // namespace tq

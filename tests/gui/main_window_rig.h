@@ -40,6 +40,7 @@ struct MainWindowRig {
         a.shell.program_path = "/nonexistent/bin/tq512";
         add_shell_menus(a);
         wire_subsystems(a);
+        a.config.history.root = home / "units"; // not the user's data folder
         build_main_window(a);
         connect_connection_ui(a);
     }
