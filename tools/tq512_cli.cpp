@@ -1,6 +1,7 @@
 // tq512-cli: the fitter's repeated operations from a shell, on the same core
 // libraries as the window program and without a toolkit.
 #include "cli/cli.h"
+#include "config/history.h"
 #include "config/vehicle_table.h"
 #include "link/hid_port.h"
 #include "platform/process.h"
@@ -56,5 +57,6 @@ int main(int argc, char** argv)
     for (const auto& [file, why] : vehicles.refused)
         std::fprintf(stderr, "vehicle table %s: %s\n", file.c_str(), why.c_str());
     env.vehicles = &vehicles.table;
+    env.history_root = default_history_root();
     return cli::run(std::vector<std::string>(argv, argv + argc), env);
 }

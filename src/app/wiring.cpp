@@ -108,13 +108,9 @@ void wire_configuration(AppState& a)
     a.connection_ui.unit_identified = [] {
         AppState& s = app();
         const ConnectionState& c = s.connection;
-        s.config.history.serial = c.serial;
-        const int major = c.firmware_version / 256;
-        const int minor = c.firmware_version % 256;
-        s.config.history.model = model_string(c.unit_model, major, minor);
-        // The firmware as the status line writes it after the model.
-        s.config.history.firmware = s.config.history.model.substr(
-            s.config.history.model.find('-') + 1);
+        s.config.history = history_place(
+            s.config.history.root, c.serial,
+            model_string(c.unit_model, c.firmware_version / 256, c.firmware_version % 256));
         settings_unit_identified(s.config, s.link,
                                  UnitKind{s.connection.unit_model, s.connection.firmware_version},
                                  s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);

@@ -50,6 +50,10 @@ struct CliEnv {
     // Called after configuration is read and before it is written, with the
     // unit's .cfg text and serial number (the configuration history).
     std::function<void(const std::string& cfg_text, const std::string& serial)> before_write;
+    // The folder of every unit's configuration history (the window's); a
+    // write of the configuration keeps what the unit held there first.
+    // Empty: nothing is kept.
+    std::string history_root;
 };
 
 // Runs one command line (args[0] is the program). Returns the exit status.

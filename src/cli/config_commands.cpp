@@ -4,6 +4,7 @@
 
 #include "config/cfg_file.h"
 #include "config/config_io.h"
+#include "config/history.h"
 #include "config/record.h"
 #include "config/vehicle_table.h"
 #include "text/texts.h"
@@ -43,6 +44,8 @@ bool UnitConfig::load()
 {
     end_config_session(state);
     begin_config_session(state, UnitKind{session.unit.model, session.unit.version});
+    state.history = history_place(session.env.history_root, session.unit.serial_number,
+                                  session.unit.model_string);
     message.clear();
     if (load_configuration(state, session.link, kLoadSilent) == LoadResult::Loaded)
         return true;

@@ -147,6 +147,14 @@ std::string default_history_root()
     return result;
 }
 
+HistoryPlace history_place(const std::string& root, const std::string& serial,
+                           const std::string& model_string)
+{
+    const std::size_t dash = model_string.find('-');
+    return {root, serial, model_string,
+            dash == std::string::npos ? std::string() : model_string.substr(dash + 1)};
+}
+
 std::string history_folder(const HistoryPlace& place)
 {
     if (place.root.empty())

@@ -31,6 +31,11 @@ inline constexpr const char* kHistoryFirmware = "firmware update";
 // The folder of every unit's history in the user's data folder.
 std::string default_history_root();
 
+// Where a unit's history goes and what its lines say: model as the status
+// line shows it ("TQ512-0481"), the firmware its part after the dash.
+HistoryPlace history_place(const std::string& root, const std::string& serial,
+                           const std::string& model_string);
+
 // The folder of the connected unit ("no-serial" when its serial number is
 // not known); empty when no history is kept.
 std::string history_folder(const HistoryPlace& place);

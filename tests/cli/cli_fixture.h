@@ -88,6 +88,7 @@ protected:
         env.wall_clock = [] { return std::time_t(1'700'000'000); };
         if (before_write)
             env.before_write = before_write;
+        env.history_root = history_root;
         args.insert(args.begin(), "tq512-cli");
         status = cli::run(args, env);
         std::fclose(o);
@@ -116,6 +117,7 @@ protected:
     bool terminal = false; // standard output is a terminal
     std::function<bool()> interrupted;
     std::function<void(const std::string&, const std::string&)> before_write;
+    std::string history_root; // empty: no configuration history
     std::string out;
     std::string err;
     int status = -1;

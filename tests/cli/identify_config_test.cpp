@@ -2,6 +2,7 @@
 // simulated unit.
 #include "cli_fixture.h"
 
+#include "config/history.h"
 #include "link/commands.h"
 
 #include <algorithm>
@@ -252,6 +253,25 @@ TEST_F(CliConfig, AGetThatCannotWriteItsFileFails)
     const std::string file = tmp.path() + "/no/such/folder/unit.cfg";
     EXPECT_EQ(run({"config", "get", file}), cli::kExitFailed);
     EXPECT_EQ(err, "Error writing file: " + file + "\n");
+}
+
+// "config set" keeps what the unit held in the configuration history, as
+// the window's Save does.
+TEST_F(CliConfig, SetKeepsTheUnitsConfigurationInTheHistory)
+{
+    history_root = tmp.path() + "/units";
+    ASSERT_EQ(run({"config", "get", "-"}), cli::kExitDone);
+    const std::string before = out;
+    const std::string file = tmp.path() + "/fleet.cfg";
+    spit(file, replaced(before, "tqpin", "24680"));
+    ASSERT_EQ(run({"config", "set", file}), cli::kExitDone) << err;
+
+    const std::string folder = history_root + "/220000004711";
+    const auto kept = list_history(folder);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].operation, "save");
+    EXPECT_EQ(kept[0].firmware, "0481");
+    EXPECT_EQ(slurp(folder + "/" + kept[0].file), before);
 }
 
 } // namespace
