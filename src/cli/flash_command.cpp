@@ -1,7 +1,9 @@
 // flash: the window's firmware update, with its progress on the terminal.
 #include "cli/flash.h"
+#include "cli/config_session.h"
 #include "cli/session.h"
 
+#include "config/history.h"
 #include "firmware/firmware_file.h"
 #include "firmware/update.h"
 #include "text/texts.h"
@@ -101,6 +103,14 @@ bool flash_unit(Session& s, const std::string& file, int mode, std::string& mess
         else
             progress.step(t);
     };
+    // The configuration the unit holds goes into the history first, as in
+    // the window; a unit already in its bootloader has none to read.
+    if (mode != kFirmwareNoSwitch && !s.env.history_root.empty()) {
+        ui.keep_configuration = [&s] {
+            UnitConfig before(s);
+            return !before.load() || keep_before_write(before.state, s.link, kHistoryFirmware);
+        };
+    }
     message.clear();
     update_firmware(s.link, *firmware, ui, mode);
     if (message.empty())

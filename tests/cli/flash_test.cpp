@@ -1,6 +1,7 @@
 // tq512-cli flash against the simulated unit and its bootloader.
 #include "cli_fixture.h"
 
+#include "config/history.h"
 #include "firmware/firmware_fixture.h"
 #include "link/commands.h"
 #include "sim/usb_bootloader.h"
@@ -111,6 +112,22 @@ TEST_F(CliFlash, NoUnitIsStatusThree)
     programmer->plugged = false;
     EXPECT_EQ(run({"flash", bin("new.bin", firmware_file(20'000)), "--wait", "1"}),
               cli::kExitNoUnit);
+}
+
+// As in the window, the unit's configuration is kept before the update
+// writes; the flash then goes on as ever.
+TEST_F(CliFlash, KeepsTheUnitsConfigurationBeforeItWrites)
+{
+    history_root = tmp.path() + "/units";
+    ASSERT_EQ(run({"config", "get", "-"}), cli::kExitDone);
+    const std::string before = out;
+    ASSERT_EQ(run({"flash", bin("new.bin", firmware_file(20'000))}), cli::kExitDone) << err;
+    EXPECT_EQ(lines_of(out).back(), "Successfully programmed device.");
+    const std::string folder = history_root + "/220000004711";
+    const auto kept = list_history(folder);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].operation, "firmware update");
+    EXPECT_EQ(slurp(folder + "/" + kept[0].file), before);
 }
 
 } // namespace

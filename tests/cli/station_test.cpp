@@ -1,6 +1,7 @@
 // tq512-cli station over a row of simulated units.
 #include "cli_fixture.h"
 
+#include "config/history.h"
 #include "firmware/firmware_fixture.h"
 #include "link/commands.h"
 #include "sim/usb_bootloader.h"
@@ -136,6 +137,26 @@ TEST_F(CliStation, FilesAreCheckedBeforeTheFirstUnit)
     EXPECT_EQ(run({"station", "--config", cfg, "--report", tmp.path() + "/no/dir/r.csv"}),
               cli::kExitFailed);
     EXPECT_EQ(err, "Can not open file! " + tmp.path() + "/no/dir/r.csv\n");
+}
+
+// Each unit's configuration is kept before the flash and again before its
+// configuration is written.
+TEST_F(CliStation, EachWriteKeepsWhatTheUnitHeldBefore)
+{
+    history_root = tmp.path() + "/units";
+    new_unit();
+    programmer->unit.identity.minor = 70; // older firmware: it is flashed
+    programmer->unit.identity.serial = 5;
+    sim::attach_bootloader(*programmer);
+    interrupted = [&] { return reported() == 2; };
+    EXPECT_EQ(run({"station", "--flash", bin, "--config", cfg, "--report", report}),
+              cli::kExitDone) << err;
+    ASSERT_EQ(tqpin(*programmer), "97531");
+    const auto kept = list_history(history_root + "/220000000005");
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].operation, "save");
+    EXPECT_EQ(kept[1].operation, "firmware update");
+    EXPECT_EQ(kept[1].firmware, "0470");
 }
 
 } // namespace
