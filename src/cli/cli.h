@@ -47,9 +47,6 @@ struct CliEnv {
     // Wall-clock time for console stamps and the station report; unset:
     // the system's.
     std::function<std::time_t()> wall_clock;
-    // Called after configuration is read and before it is written, with the
-    // unit's .cfg text and serial number (the configuration history).
-    std::function<void(const std::string& cfg_text, const std::string& serial)> before_write;
     // The folder of every unit's configuration history (the window's); a
     // write of the configuration keeps what the unit held there first.
     // Empty: nothing is kept.

@@ -152,8 +152,6 @@ int run_config_set(Session& s, const std::string& file)
     // What the file does not name keeps the unit's values.
     if (!config.load())
         return s.fail(config.message);
-    if (s.env.before_write)
-        s.env.before_write(write_cfg_text(config.state), s.unit.serial_number);
     if (read_cfg_text(config.state, bytes) == 0)
         return s.fail(textf(kTextCliCfgEmpty, file.c_str()));
     if (!config.save())

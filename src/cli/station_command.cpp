@@ -69,8 +69,6 @@ Outcome station_unit(Session& s, Found found, int& image_version, const std::str
         UnitConfig config(s);
         if (!config.load())
             return failed(config.message);
-        if (s.env.before_write)
-            s.env.before_write(write_cfg_text(config.state), s.unit.serial_number);
         if (read_cfg_text(config.state, cfg) == 0)
             return failed(textf(kTextCliCfgEmpty, o.config_file.c_str()));
         if (!config.save())

@@ -86,8 +86,6 @@ protected:
         env.claim_programmer = [this] { return !lock_held; };
         env.interrupted = [this] { return interrupted && interrupted(); };
         env.wall_clock = [] { return std::time_t(1'700'000'000); };
-        if (before_write)
-            env.before_write = before_write;
         env.history_root = history_root;
         args.insert(args.begin(), "tq512-cli");
         status = cli::run(args, env);
@@ -116,7 +114,6 @@ protected:
     bool lock_held = false;
     bool terminal = false; // standard output is a terminal
     std::function<bool()> interrupted;
-    std::function<void(const std::string&, const std::string&)> before_write;
     std::string history_root; // empty: no configuration history
     std::string out;
     std::string err;
