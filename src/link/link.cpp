@@ -159,7 +159,7 @@ bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, st
             return false;
     }
     if (link.device_kind == kDeviceUsbic)
-        platform::sleep_ms(kUsbicPauseMs);
+        protocol_pause(link, kUsbicPauseMs);
     return true;
 }
 
@@ -263,6 +263,14 @@ void drain_replies(LinkState& link)
 {
     for (int i = 0; i < kMaxDrainedReplies && poll_reply(link) != 0; ++i) {
     }
+}
+
+void protocol_pause(LinkState& link, int ms)
+{
+    if (ms <= 0)
+        return;
+    link.paused_ms += ms;
+    platform::sleep_ms(ms);
 }
 
 } // namespace tq

@@ -71,6 +71,9 @@ struct LinkState {
     // a later clean-up. Unset: nothing happens until someone looks.
     std::function<void()> on_lost;
 
+    // Milliseconds waited in protocol_pause since the link was made.
+    std::int64_t paused_ms = 0;
+
     bool open() const { return device != nullptr; }
     std::uint8_t reply_code() const { return reply[1]; }
     const std::uint8_t* payload() const { return reply.data() + 2; }
@@ -102,5 +105,11 @@ int poll_reply(LinkState& link);
 void poll_pass_reply(LinkState& link);
 // Polls until nothing more arrives, discarding it.
 void drain_replies(LinkState& link);
+
+// A pause the protocol itself prescribes (a device's settling time, the
+// USBIC's rest after each frame): waited on the clock and counted in
+// link.paused_ms, so that what an operation took can be set against what
+// its reports and its prescribed pauses need.
+void protocol_pause(LinkState& link, int ms);
 
 } // namespace tq

@@ -26,6 +26,7 @@ constexpr int kMaxDrain = 256;
 
 int payload_length(const LinkState& link) { return link.reply_length - 3; }
 
+
 // A read reply with the error status: the module is busy elsewhere.
 bool is_read_error(const LinkState& link, std::uint8_t buffer)
 {
@@ -47,17 +48,27 @@ std::vector<std::uint8_t> bridge_write_payload(std::uint8_t seq, std::uint8_t bu
     return p;
 }
 
-bool bridge_write(LinkState& link, std::uint8_t seq, std::uint8_t buffer,
-                  std::span<const std::uint8_t> data)
+bool bridge_send(LinkState& link, std::uint8_t code, std::span<const std::uint8_t> payload,
+                 Pending pending)
 {
-    const auto p = bridge_write_payload(seq, buffer, data);
-    return send_command(link, cmd::kBridgeWrite, p.data(), p.size());
+    // Text the programmer already holds is parsed before anything is sent.
+    if (pending == Pending::Maybe || link.rx_pending)
+        return send_command(link, code, payload.data(), payload.size());
+    return send_frame(link, code, payload.data(), payload.size());
 }
 
-bool bridge_read(LinkState& link, std::uint8_t seq, std::uint8_t buffer, std::uint8_t length)
+bool bridge_write(LinkState& link, std::uint8_t seq, std::uint8_t buffer,
+                  std::span<const std::uint8_t> data, Pending pending)
+{
+    const auto p = bridge_write_payload(seq, buffer, data);
+    return bridge_send(link, cmd::kBridgeWrite, p, pending);
+}
+
+bool bridge_read(LinkState& link, std::uint8_t seq, std::uint8_t buffer, std::uint8_t length,
+                 Pending pending)
 {
     const std::uint8_t p[3] = {seq, buffer, length};
-    return send_command(link, cmd::kBridgeRead, p, 3);
+    return bridge_send(link, cmd::kBridgeRead, p, pending);
 }
 
 bool is_busy_reply(const LinkState& link)

@@ -33,9 +33,20 @@ inline constexpr std::uint8_t kBufInfo = 0xF0;
 // Payload of a bridge write: sequence, buffer, N, 0xFF, the N bytes.
 std::vector<std::uint8_t> bridge_write_payload(std::uint8_t seq, std::uint8_t buffer,
                                                std::span<const std::uint8_t> data);
+
+// What may be waiting on the link before a request. Maybe: replies are
+// drained first (the usual way, and always at the start of a sequence or
+// after a request went unanswered). None: the previous request of the same
+// sequence was answered and taken, so the request goes out at once; a drain
+// there would only cost a read time-out.
+enum class Pending : bool { Maybe, None };
+// A whole bridge request: code 0x86 or 0x87 and its payload.
+bool bridge_send(LinkState& link, std::uint8_t code, std::span<const std::uint8_t> payload,
+                 Pending pending);
 bool bridge_write(LinkState& link, std::uint8_t seq, std::uint8_t buffer,
-                  std::span<const std::uint8_t> data);
-bool bridge_read(LinkState& link, std::uint8_t seq, std::uint8_t buffer, std::uint8_t length);
+                  std::span<const std::uint8_t> data, Pending pending = Pending::Maybe);
+bool bridge_read(LinkState& link, std::uint8_t seq, std::uint8_t buffer, std::uint8_t length,
+                 Pending pending = Pending::Maybe);
 
 // The reply in link.reply is the unit's busy answer (0x01: 0xFE, 0xFF).
 bool is_busy_reply(const LinkState& link);

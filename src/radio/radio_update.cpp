@@ -35,6 +35,9 @@ template <class Pred> bool wait_cycles(LinkState& link, int cycles, Pred pred)
     return false;
 }
 
+// A request that follows one whose answer was taken finds nothing pending.
+Pending pending_after(bool answered) { return answered ? Pending::None : Pending::Maybe; }
+
 bool is_ack_of(const LinkState& link, std::uint8_t buffer, std::uint8_t n)
 {
     const std::uint8_t* p = link.payload();
@@ -164,6 +167,7 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
     if (!is_ble_image(file))
         return 1;
     const auto payload = file.subspan(kBleMagic.size());
+    bool answered = false; // the last request's answer was taken
     for (std::size_t q = 0; q < payload.size(); q += kBleChunk) {
         const std::size_t pct = q * 98 / file.size() + 2;
         report(progress, std::to_string(pct) + "%", double(pct) / 100.0);
@@ -174,11 +178,12 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
         for (int attempt = 0; attempt < 20 && !accepted; ++attempt) {
             if (!link.open())
                 return 1;
-            send_command(link, cmd::kBridgeWrite, packet.data(), packet.size());
-            if (!wait_cycles(link, 20, [&] { return is_ack_of(link, kBufRequest, 0x2A); }))
+            bridge_send(link, cmd::kBridgeWrite, packet, pending_after(answered));
+            answered = wait_cycles(link, 20, [&] { return is_ack_of(link, kBufRequest, 0x2A); });
+            if (!answered)
                 continue;
-            bridge_read(link, 0x00, kBufReply, 0x04);
-            accepted = wait_cycles(link, 20, [&] {
+            bridge_read(link, 0x00, kBufReply, 0x04, Pending::None);
+            accepted = answered = wait_cycles(link, 20, [&] {
                 const auto r = bridge_read_reply(link, 0x00, kBufReply, 0x04);
                 return r && r->status == 0x01 && r->bytes.size() > 3 && r->bytes[0] == sum / 128 &&
                        r->bytes[1] == (sum & 0x7F) && r->bytes[2] == 'O' && r->bytes[3] == 'K';
@@ -195,8 +200,10 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
     if (!send_ble_control(link, kBleSave))
         return 1;
     report(progress, text(205), 1.0);
-    bridge_write(link, kSeqRepeat, kBufReset, {});
-    platform::sleep_ms(3000);
+    // The save was answered: nothing is pending. The reset's own
+    // acknowledge is left to whoever talks to the unit next.
+    bridge_write(link, kSeqRepeat, kBufReset, {}, Pending::None);
+    protocol_pause(link, 3000);
     return 0;
 }
 
@@ -214,13 +221,14 @@ int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t 
         for (int send = 0; send < ch.piece_sends && !done; ++send) {
             if (!link.open())
                 return 1;
-            bridge_write(link, kSeqFirst, kBufSlipFirst, first);
-            if (!wait_cycles(link, 19, [&] {
-                    return is_write_ack(link, kSeqFirst, kBufSlipFirst, std::uint8_t(first.size()));
-                }))
+            bridge_write(link, kSeqFirst, kBufSlipFirst, first, pending_after(ch.answered));
+            ch.answered = wait_cycles(link, 19, [&] {
+                return is_write_ack(link, kSeqFirst, kBufSlipFirst, std::uint8_t(first.size()));
+            });
+            if (!ch.answered)
                 continue;
-            bridge_write(link, kSeqFirst, kBufSlipSecond, second);
-            done = wait_cycles(link, 19, [&] {
+            bridge_write(link, kSeqFirst, kBufSlipSecond, second, Pending::None);
+            done = ch.answered = wait_cycles(link, 19, [&] {
                 return is_write_ack(link, kSeqFirst, kBufSlipSecond, std::uint8_t(second.size()));
             });
         }
@@ -238,19 +246,27 @@ int slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out)
         return int(out.size());
     }
     LinkState& link = ch.link;
+    bool answered = ch.answered;
+    ch.answered = false;
     const std::int64_t start = platform::now_ms();
-    platform::sleep_ms(5);
+    protocol_pause(link, 5);
     while (link.open() && platform::now_ms() - start < ch.receive_timeout_ms) {
-        bridge_read(link, kSeqFirst, kBufReply, 0x2A);
+        bridge_read(link, kSeqFirst, kBufReply, 0x2A, pending_after(answered));
+        answered = false;
         for (int cycle = 0; cycle < 19; ++cycle) {
             if (poll_reply(link) == 0)
                 continue;
             const auto r = bridge_read_reply(link, kSeqFirst, kBufReply, 0x2A);
             if (!r || r->status != 0x01)
                 continue;
+            // A read that found nothing yet leaves the module at work: the
+            // next read drains first, and that drain's read wait paces the
+            // reads while the response is being made.
+            answered = !r->bytes.empty();
             // Every byte counts: a response may be split anywhere between reads.
             ch.receiver.feed(r->bytes);
             if (auto packet = ch.receiver.take()) {
+                ch.answered = true;
                 out = std::move(*packet);
                 return int(out.size());
             }
@@ -302,7 +318,7 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
                    double(offset + sent) / total);
     }
 
-    platform::sleep_ms(500);
+    protocol_pause(ch.link, 500);
     const std::uint8_t crc_get = 0x03;
     if (exchange(ch, {&crc_get, 1}, 3, 10, r) <= 0 || r[0] != 0x03 || r[1] != 0x01)
         return kDfuFailed;
@@ -324,7 +340,7 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
 int send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProgress& progress)
 {
     report(progress, "INIT", 0.0);
-    platform::sleep_ms(500);
+    protocol_pause(ch.link, 500);
 
     std::vector<std::uint8_t> r;
     const std::uint8_t ping[2] = {0x09, 0x01};
@@ -360,7 +376,7 @@ int send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProg
             return 1;
     }
     report(progress, "100.0%", 1.0);
-    platform::sleep_ms(100);
+    protocol_pause(ch.link, 100);
     return 0;
 }
 

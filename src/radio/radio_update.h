@@ -47,6 +47,9 @@ struct SlipChannel {
     // A piece whose acknowledges do not come is sent at most this often.
     int piece_sends = 10;
     int receive_timeout_ms = 4000;
+    // The channel's last request was answered and its answer taken, so
+    // nothing can be pending on the link before the next one.
+    bool answered = false;
 };
 // 0 sent, 1 programmer lost or a piece never acknowledged.
 int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t packet_size);

@@ -269,6 +269,12 @@ RadioModuleSim::RadioModuleSim(AlarmUnit& unit) : unit_(unit)
     });
     unit.on(0x86, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_write(d); });
     unit.on(0x87, [this](AlarmUnit&, std::span<const std::uint8_t> d) { on_read(d); });
+    unit.on_idle([this](AlarmUnit&) {
+        while (!late_acks_.empty() && late_acks_.front().first <= platform::now_ms()) {
+            unit_.reply(0x01, std::move(late_acks_.front().second));
+            late_acks_.pop_front();
+        }
+    });
 }
 
 void RadioModuleSim::pair(const RadioDevice& device)
@@ -346,7 +352,13 @@ void RadioModuleSim::on_write(std::span<const std::uint8_t> d)
             --silent_slip_writes;
             return;
         }
-        ack();
+        if (buffer == 0xCB && late_slip_acks > 0) {
+            --late_slip_acks;
+            late_acks_.emplace_back(platform::now_ms() + late_ack_ms,
+                                    std::vector<std::uint8_t>{seq, buffer, n, kAck});
+        } else {
+            ack();
+        }
         if (buffer == 0xCB) {
             slip_first_ = data;
         } else {

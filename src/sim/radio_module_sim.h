@@ -123,6 +123,10 @@ public:
     int refused_replies = 0;  // the next n reply lines have status "6"
     std::string stale_text;   // left in the reply buffer before the next reply
     int silent_slip_writes = 0; // the next n SLIP half-writes get no acknowledge
+    // The next n first halves of SLIP pieces are acknowledged only this long
+    // after they were written, when the host has stopped waiting.
+    int late_slip_acks = 0;
+    int late_ack_ms = 600;
     std::size_t read_limit = 0x2A; // at most this many bytes per read of the reply buffer
 
 private:
@@ -137,6 +141,7 @@ private:
     std::vector<std::uint8_t> out_;     // the reply buffer 0xBC
     std::int64_t out_ready_at_ = 0;
     std::vector<std::uint8_t> slip_first_;
+    std::deque<std::pair<std::int64_t, std::vector<std::uint8_t>>> late_acks_; // when, payload
 };
 
 // The one-wire radio receiver of older units, heard through 0x82. It sits on

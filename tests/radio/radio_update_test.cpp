@@ -162,6 +162,19 @@ TEST_F(RadioUpdate, SlipPiecesAreRepeatedButNotForever)
     EXPECT_LT(platform::now_ms() - before, 5000);
 }
 
+TEST_F(RadioUpdate, LateAcknowledgesAreNotTakenForCurrentOnes)
+{
+    // Acknowledges that come after the tool stopped waiting for them arrive
+    // amid later exchanges; only the acknowledge a step waits for counts.
+    t.module.chipset = 1;
+    t.module.late_slip_acks = 5;
+    const Bytes image = test::random_bytes(6000, 17);
+    EXPECT_EQ(update(RadioFileKind::Package, package(image)), "Successfully programmed device.");
+    EXPECT_EQ(t.module.late_slip_acks, 0);
+    EXPECT_EQ(t.module.dfu.image, image);
+    EXPECT_TRUE(t.module.dfu.activated);
+}
+
 TEST_F(RadioUpdate, BleImageArrivesIntact)
 {
     // 1000 payload bytes: the last chunk is filled with 0xFF.
