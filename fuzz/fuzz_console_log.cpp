@@ -1,6 +1,7 @@
 // Console text from the unit: any bytes, in any split, with the filter on
-// or off. The store must stay bounded and NUL-free, the view must equal the
-// filtered store, and the escapes of the command line must parse.
+// or off. The store must stay bounded and NUL-free, the view, however often
+// it takes its updates, must end equal to the filtered store, and the
+// escapes of the command line must parse.
 #include "monitor/console.h"
 
 #include <cstddef>
@@ -38,24 +39,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Half the inputs start with a nearly full store, so that dropping old
     // text is reached too.
     if (data[0] & 0x80) {
-        while (c.store.size() < kConsoleStoreSize - 3000)
-            c.store += "[2024.05.17 14:03:00]> *A filler line\r\n";
+        static const std::string full = [] {
+            std::string s;
+            while (s.size() < kConsoleStoreSize - 3000)
+                s += "[2024.05.17 14:03:00]> *A filler line\r\n";
+            return s;
+        }();
+        c.store = full;
         c.line_start = true;
     }
-    std::string view = console_filtered_text(c.filter, c.store);
-    c.view.append = [&view](std::string_view t) { view += t; };
-    c.view.replace = [&view](const std::string& t) { view = t; };
+    // An open view, rebuilt through the filter as the filter toggle does.
+    std::string view = console_open_view(c);
+    console_rebuild_view(c);
 
-    // Byte 1 picks where the text is cut into messages.
+    // Byte 1 picks where the text is cut into messages and how often the
+    // view takes what was logged.
     const std::size_t chunk = std::size_t(data[1] % 64) + 1;
+    const std::size_t every = std::size_t(data[1] >> 6) + 1;
     const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
-    for (std::size_t at = 0; at < text.size(); at += chunk) {
+    for (std::size_t at = 0, n = 0; at < text.size(); at += chunk, ++n) {
         const std::string_view part = text.substr(at, chunk);
         console_log(c, part, (at / chunk) % 5 != 4);
         check(c.store.size() < kConsoleStoreSize);
-        check(c.store.find('\0') == std::string::npos);
-        check(view == console_filtered_text(c.filter, c.store));
+        check(c.cut <= c.store.size());
+        if (n % every == 0)
+            console_apply_view_update(view, console_take_view_update(c));
     }
+    console_apply_view_update(view, console_take_view_update(c));
+    check(c.store.find('\0') == std::string::npos);
+    check(view == console_filtered_text(c.filter, std::string_view(c.store).substr(c.cut)));
     // The same bytes as a typed command line.
     (void)parse_command_field(text.substr(0, 3));
     const auto payload = parse_data_field(text);

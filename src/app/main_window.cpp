@@ -352,6 +352,8 @@ void restart_program(const std::string& language_code)
 {
     AppState& a = app();
     device_close(a.link, "restart into another language or theme");
+    // The new image does not flush this one's buffers.
+    console_close_log(a.monitor.console);
     const auto args = restart_arguments(a.shell.program_path, a.shell.switches, language_code);
     platform::exec_program(a.shell.program_path, args);
     std::fprintf(stderr, "ERROR: cannot restart %s\n", a.shell.program_path.c_str());

@@ -129,7 +129,7 @@ int run_console(Session& s)
     ConsoleState console;
     if (s.env.wall_clock)
         console.wall_clock = s.env.wall_clock;
-    console.view.append = [&](std::string_view t) { s.out(std::string(t)); };
+    console_open_view(console); // the store is empty: everything logged from now on
     if (!s.options.log_file.empty() && !console_open_log(console, s.options.log_file, ""))
         return s.fail(std::string(text(16)) + " " + s.options.log_file);
     struct CloseLog {
@@ -142,7 +142,12 @@ int run_console(Session& s)
         return s.not_found(found);
     // Text frames from here on go to the console as the frame receiver
     // hands them over.
-    s.link.text_sink = [&](std::string_view t) { console_log(console, t, true); };
+    s.link.text_sink = [&](std::string_view t) {
+        console_log(console, t, true);
+        const ConsoleViewUpdate shown = console_take_view_update(console);
+        if (!shown.text.empty())
+            s.out(shown.text);
+    };
     for (;;) {
         if (s.interrupted())
             return kExitDone;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <glib.h>
 
@@ -22,60 +23,111 @@ std::time_t wall_now(const ConsoleState& c)
     return c.wall_clock ? c.wall_clock() : std::time(nullptr);
 }
 
-// Drops the oldest n bytes of the store (the cut is not aligned to a line).
-void drop_oldest(std::string& store, std::size_t n)
+// Whether a view shows this store line: finished lines through the filter;
+// an unfinished last line only while the filter is off.
+bool view_shows(const ConsoleFilter& f, std::string_view line)
 {
-    store.erase(0, std::min(n, store.size()));
+    if (line.empty() || line.back() != '\n')
+        return !f.active;
+    return console_filter_line(f, line);
+}
+
+// Drops the oldest n bytes of the store (the cut is not aligned to a line).
+// The view loses the lines it showed of them, the line cut in two included.
+void drop_oldest(ConsoleState& c, std::size_t n)
+{
+    const std::string_view store = c.store;
+    n = std::min(n, store.size());
+    if (n <= c.cut) {
+        c.cut -= n;
+    } else {
+        std::size_t at = c.cut;
+        while (at < n) {
+            const std::size_t lf = store.find('\n', at);
+            const std::size_t end = lf == std::string_view::npos ? store.size() : lf + 1;
+            if (c.view_open && view_shows(c.filter, store.substr(at, end - at)))
+                c.view_update.trim += end - at;
+            at = end;
+        }
+        c.cut = at - n;
+    }
+    c.store.erase(0, n);
+}
+
+// The store is emptied; so is the view.
+void clear_store(ConsoleState& c)
+{
+    c.store.clear();
+    c.cut = 0;
+    if (c.view_open)
+        c.view_update = {true, {}, 0};
 }
 
 // Adds text to the store so that it never reaches kConsoleStoreSize: older
 // text gives way first, and of a text larger than the store only its end is
-// kept. True when older text had to go.
-bool keep_in_store(std::string& store, std::string_view out)
+// kept. Returns where the added text begins in the store.
+std::size_t keep_in_store(ConsoleState& c, std::string_view out)
 {
     constexpr std::size_t room = kConsoleStoreSize - 1;
-    bool dropped = false;
     if (out.size() > room) {
+        const bool at_line_start = out[out.size() - room - 1] == '\n';
         out.remove_prefix(out.size() - room);
-        dropped = !store.empty();
-        store.clear();
-    } else if (store.size() + out.size() > room) {
-        drop_oldest(store, std::max(kConsoleDropSize, store.size() + out.size() - room));
-        dropped = true;
+        clear_store(c);
+        if (!at_line_start) {
+            const std::size_t lf = out.find('\n');
+            c.cut = lf == std::string_view::npos ? out.size() : lf + 1;
+        }
+        c.store.assign(out);
+        return 0;
     }
-    store.append(out);
-    return dropped;
+    if (c.store.size() + out.size() > room)
+        drop_oldest(c, std::max(kConsoleDropSize, c.store.size() + out.size() - room));
+    if (c.cut > 0 && c.cut == c.store.size() && c.store.back() != '\n') {
+        // The cut line has not ended yet: it goes on into this text.
+        const std::size_t lf = out.find('\n');
+        c.cut += lf == std::string_view::npos ? out.size() : lf + 1;
+    }
+    const std::size_t begin = c.store.size();
+    c.store.append(out);
+    return begin;
 }
 
-void show_in_view(ConsoleState& c, std::size_t begin, bool rebuild)
+// The text from store position begin on, as the view shows it.
+void add_to_view(ConsoleState& c, std::size_t begin)
 {
-    if (rebuild) {
-        console_rebuild_view(c);
-        return;
-    }
-    if (!c.view.append || begin >= c.store.size())
+    begin = std::max(begin, c.cut);
+    if (!c.view_open || begin >= c.store.size())
         return;
     const std::string_view store = c.store;
+    std::string& pending = c.view_update.text;
     if (!c.filter.active) {
-        c.view.append(store.substr(begin));
-        return;
+        pending.append(store.substr(begin));
+    } else {
+        // Filtered, the view takes whole lines once they are finished: a
+        // line begun by an earlier text is judged and shown from its stamp on.
+        std::size_t line_begin = c.cut;
+        if (begin > c.cut) {
+            const std::size_t lf = store.rfind('\n', begin - 1);
+            line_begin = lf == std::string_view::npos || lf < c.cut ? c.cut : lf + 1;
+        }
+        for (;;) {
+            const std::size_t lf = store.find('\n', std::max(line_begin, begin));
+            if (lf == std::string_view::npos)
+                break;
+            const std::string_view line = store.substr(line_begin, lf + 1 - line_begin);
+            if (console_filter_line(c.filter, line))
+                pending.append(line);
+            line_begin = lf + 1;
+        }
     }
-    // Filtered, the view takes whole lines once they are finished: a line
-    // begun by an earlier text is judged and shown from its stamp on.
-    std::size_t line_begin = 0;
-    if (begin > 0) {
-        const std::size_t lf = store.rfind('\n', begin - 1);
-        line_begin = lf == std::string_view::npos ? 0 : lf + 1;
-    }
-    for (;;) {
-        const std::size_t lf = store.find('\n', std::max(line_begin, begin));
-        if (lf == std::string_view::npos)
-            break;
-        const std::string_view line = store.substr(line_begin, lf + 1 - line_begin);
-        if (console_filter_line(c.filter, line))
-            c.view.append(line);
-        line_begin = lf + 1;
-    }
+    // A view that has not taken its text for a long time gets the store anew.
+    if (pending.size() > kConsoleStoreSize)
+        console_rebuild_view(c);
+}
+
+std::string_view shown_part(const ConsoleState& c)
+{
+    return std::string_view(c.store).substr(std::min(c.cut, c.store.size()));
 }
 
 } // namespace
@@ -92,11 +144,8 @@ std::string console_stamp(std::time_t when, char mark)
 
 void console_log(ConsoleState& c, std::string_view text, bool received)
 {
-    bool rebuild = false;
-    if (kConsoleStoreSize - c.store.size() < kConsoleMinFree) {
-        drop_oldest(c.store, kConsoleDropSize);
-        rebuild = true;
-    }
+    if (kConsoleStoreSize - c.store.size() < kConsoleMinFree)
+        drop_oldest(c, kConsoleDropSize);
 
     std::string out;
     out.reserve(text.size() + 64);
@@ -114,9 +163,8 @@ void console_log(ConsoleState& c, std::string_view text, bool received)
         }
         if (ch == '\f') {
             out.clear();
-            c.store.clear();
+            clear_store(c);
             c.line_text.clear();
-            rebuild = true;
             c.line_start = true;
             continue;
         }
@@ -139,17 +187,43 @@ void console_log(ConsoleState& c, std::string_view text, bool received)
 
     if (c.log_file && !out.empty()) {
         std::fwrite(out.data(), 1, out.size(), c.log_file);
-        std::fflush(c.log_file);
+        if (platform::now_ms() - c.log_flushed_ms >= kConsoleLogFlushMs)
+            console_flush_log(c);
     }
 
-    const std::size_t begin = c.store.size();
-    if (keep_in_store(c.store, out))
-        rebuild = true;
-    show_in_view(c, std::min(begin, c.store.size()), rebuild);
+    add_to_view(c, keep_in_store(c, out));
+}
 
-    // The window may close while GUI events run; keep the callee alive.
-    if (const auto settle = c.view.settle)
-        settle();
+std::string console_open_view(ConsoleState& c)
+{
+    c.view_open = true;
+    c.view_update = {};
+    return std::string(shown_part(c));
+}
+
+void console_close_view(ConsoleState& c)
+{
+    c.view_open = false;
+    c.view_update = {};
+}
+
+ConsoleViewUpdate console_take_view_update(ConsoleState& c)
+{
+    return std::exchange(c.view_update, {});
+}
+
+void console_apply_view_update(std::string& view, const ConsoleViewUpdate& u)
+{
+    if (u.replace)
+        view = u.text;
+    else
+        view += u.text;
+    std::size_t cut = std::min(u.trim, view.size());
+    if (cut > 0 && view[cut - 1] != '\n') {
+        const std::size_t lf = view.find('\n', cut);
+        cut = lf == std::string::npos ? view.size() : lf + 1;
+    }
+    view.erase(0, cut);
 }
 
 bool console_filter_line(const ConsoleFilter& f, std::string_view line)
@@ -192,15 +266,13 @@ std::string console_filtered_text(const ConsoleFilter& f, std::string_view text)
 
 void console_rebuild_view(ConsoleState& c)
 {
-    if (c.view.replace)
-        c.view.replace(console_filtered_text(c.filter, c.store));
+    if (c.view_open)
+        c.view_update = {true, console_filtered_text(c.filter, shown_part(c)), 0};
 }
 
 void console_clear(ConsoleState& c)
 {
-    c.store.clear();
-    if (c.view.replace)
-        c.view.replace({});
+    clear_store(c);
 }
 
 void console_reset(ConsoleState& c)
@@ -227,12 +299,15 @@ bool console_open_log(ConsoleState& c, const std::string& path, std::string_view
     if (!f)
         return false;
     console_close_log(c);
+    // A buffer that holds a burst of text; flushed at least every
+    // kConsoleLogFlushMs, when logging stops and at exit.
+    std::setvbuf(f, nullptr, _IOFBF, 64 * 1024);
     c.log_file = f;
     c.store.clear();
-    if (!displayed.empty()) {
+    c.cut = 0;
+    if (!displayed.empty())
         std::fwrite(displayed.data(), 1, displayed.size(), f);
-        std::fflush(f);
-    }
+    console_flush_log(c);
     return true;
 }
 
@@ -242,6 +317,13 @@ void console_close_log(ConsoleState& c)
         std::fclose(c.log_file);
         c.log_file = nullptr;
     }
+}
+
+void console_flush_log(ConsoleState& c)
+{
+    c.log_flushed_ms = platform::now_ms();
+    if (c.log_file)
+        std::fflush(c.log_file);
 }
 
 std::optional<ConsoleCommand> parse_command_field(std::string_view field)

@@ -1,7 +1,7 @@
 // The console: a store of time-stamped text from and to the unit, mirrored
 // into an optional log file and shown, through a line filter, in the console
-// window while it is open. Plain code; the window plugs in through
-// ConsoleView.
+// window while it is open. Plain code; the window takes what it has to
+// show through console_take_view_update.
 //
 // Every logged line looks like
 //   [2024.05.17 14:03:09]> text CR LF
@@ -64,24 +64,34 @@ struct ConsoleHistory {
     int browse = 0; // the entry the fields show while browsing
 };
 
-// The console window's side of logging; all members unset while it is closed.
-struct ConsoleView {
-    std::function<void(std::string_view)> append;       // add text at the end
-    std::function<void(const std::string&)> replace;    // replace the whole text
-    // Called after each logged text: with "Autoscroll" ticked the window lets
-    // pending GUI events run and scrolls to the last line.
-    std::function<void()> settle;
+// What the console window has yet to show. Logging only adds to it; the
+// window takes it at most 20 times a second (console_take_view_update), so
+// that a burst of text from the unit costs no GUI work per text.
+struct ConsoleViewUpdate {
+    bool replace = false;  // the view's whole text becomes `text` (FF, F8, a rebuild)
+    std::string text;      // otherwise appended at the end, filtered
+    // Then this many bytes go from the view's top, rounded up to whole lines:
+    // the lines of text the store dropped.
+    std::size_t trim = 0;
 };
+
+// The log file is flushed at least this often while text is written to it.
+inline constexpr int kConsoleLogFlushMs = 200;
 
 struct ConsoleState {
     std::string store;             // logged text; always shorter than kConsoleStoreSize
+    // The store's first `cut` bytes finish a line whose start was dropped:
+    // no view shows them, and the filter never judges them.
+    std::size_t cut = 0;
     bool line_start = true;        // the next logged character begins a line
     std::string line_text;         // the current line's text so far (for the sound trigger)
-    std::FILE* log_file = nullptr; // everything logged is written through to it
+    std::FILE* log_file = nullptr; // everything logged is written through to it (buffered)
+    std::int64_t log_flushed_ms = 0;
     ConsoleFilter filter;
     ConsoleHistory history;
     MessageSound sound;
-    ConsoleView view;
+    bool view_open = false;        // a window shows the store
+    ConsoleViewUpdate view_update; // kept only while view_open
     // Sends a command to the radio module and returns true with its answer
     // as text; unset while there is no radio path.
     std::function<bool(std::uint8_t code, const std::uint8_t* data, std::size_t count,
@@ -97,8 +107,18 @@ std::string console_stamp(std::time_t when, char mark);
 // Logs text as received ('>') or sent ('<'): stamps line starts, reduces
 // characters to 7 bits, drops CR, ends lines with CR LF, clears everything
 // on FF and stops at NUL. Writes the result through to the log file, keeps
-// it in the store and shows it in the view.
+// it in the store and adds it to what the view has yet to show.
 void console_log(ConsoleState& c, std::string_view text, bool received);
+
+// A window starts showing the console: the store, unfiltered (its text is
+// returned); later text comes through the view updates, filtered.
+std::string console_open_view(ConsoleState& c);
+void console_close_view(ConsoleState& c);
+// What the view has to do now; afterwards nothing is pending.
+ConsoleViewUpdate console_take_view_update(ConsoleState& c);
+// An update applied to a view held as plain text, as the window applies it
+// to its text buffer.
+void console_apply_view_update(std::string& view, const ConsoleViewUpdate& u);
 
 // Whether the view shows one logged line (stamp included).
 bool console_filter_line(const ConsoleFilter& f, std::string_view line);
@@ -106,7 +126,7 @@ bool console_filter_line(const ConsoleFilter& f, std::string_view line);
 // active the view holds finished lines only: an unfinished last line is
 // left out until its line feed arrives.
 std::string console_filtered_text(const ConsoleFilter& f, std::string_view text);
-// Refills the open view from the store through the filter.
+// The view's next update replaces its text with the store through the filter.
 void console_rebuild_view(ConsoleState& c);
 // F8: empties the store and the view; the log file is left alone.
 void console_clear(ConsoleState& c);
@@ -122,6 +142,8 @@ void play_message_sound(const MessageSound& s);
 // cannot be opened (logging stays off).
 bool console_open_log(ConsoleState& c, const std::string& path, std::string_view displayed);
 void console_close_log(ConsoleState& c);
+// Writes what the log file's buffer holds to the file.
+void console_flush_log(ConsoleState& c);
 
 // The command field: its first two characters as one hex byte, a third
 // character 'B' or 'b' for the radio path. Nothing when the byte cannot be

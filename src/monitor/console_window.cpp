@@ -1,18 +1,21 @@
 #include "monitor/console_window.h"
 
 #include "monitor/message_sound_dialog.h"
-#include "platform/clock.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+
 namespace tq {
 namespace {
 
 const GdkColor kRed = {0, 0xFFFF, 0, 0};
 const GdkColor kYellow = {0, 0xFFFF, 0xFFFF, 0};
+// The view takes the logged text at most this often (20 times a second).
+constexpr guint kViewUpdateMs = 50;
 
 std::string entry_text(GtkWidget* entry)
 {
@@ -28,37 +31,60 @@ void scroll_to_end(ConsoleWindowHandles& ui)
     gtk_text_view_scroll_mark_onscreen(GTK_TEXT_VIEW(ui.view), mark);
 }
 
-void append_to_view(MonitorState& m, std::string_view text)
+// The view takes what was logged since its last update: one insert, the
+// lines the store dropped off its top, one scroll.
+void update_view(MonitorState& m)
 {
     ConsoleWindowHandles& ui = m.console_ui;
     if (!ui.buffer)
         return;
-    GtkTextIter end;
-    gtk_text_buffer_get_end_iter(ui.buffer, &end);
-    gtk_text_buffer_insert(ui.buffer, &end, text.data(), int(text.size()));
+    const ConsoleViewUpdate u = console_take_view_update(m.console);
+    if (u.replace) {
+        gtk_text_buffer_set_text(ui.buffer, u.text.data(), int(u.text.size()));
+    } else if (!u.text.empty()) {
+        GtkTextIter end;
+        gtk_text_buffer_get_end_iter(ui.buffer, &end);
+        gtk_text_buffer_insert(ui.buffer, &end, u.text.data(), int(u.text.size()));
+    }
+    if (u.trim > 0) {
+        // The text is 7-bit, so bytes and characters are the same.
+        GtkTextIter start, cut;
+        gtk_text_buffer_get_start_iter(ui.buffer, &start);
+        gtk_text_buffer_get_iter_at_offset(ui.buffer, &cut,
+                                           int(std::min<std::size_t>(u.trim, G_MAXINT)));
+        if (!gtk_text_iter_starts_line(&cut))
+            gtk_text_iter_forward_line(&cut);
+        gtk_text_buffer_delete(ui.buffer, &start, &cut);
+    }
+    const bool changed = u.replace || !u.text.empty() || u.trim > 0;
+    if (changed && ui.autoscroll &&
+        gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ui.autoscroll)))
+        scroll_to_end(ui);
 }
 
-void replace_view(MonitorState& m, const std::string& text)
+gboolean on_view_timer(gpointer data)
 {
-    if (m.console_ui.buffer)
-        gtk_text_buffer_set_text(m.console_ui.buffer, text.data(), int(text.size()));
+    update_view(*static_cast<MonitorState*>(data));
+    return TRUE;
 }
 
-void settle_view(MonitorState& m)
+gboolean on_log_flush_timer(gpointer data)
 {
-    if (!m.console_ui.autoscroll ||
-        !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(m.console_ui.autoscroll)))
-        return;
-    platform::pump_events();
-    // The window may have closed meanwhile.
-    if (m.console_ui.buffer)
-        scroll_to_end(m.console_ui);
+    auto& m = *static_cast<MonitorState*>(data);
+    if (!m.console.log_file) {
+        m.log_flush_timer = 0;
+        return FALSE;
+    }
+    console_flush_log(m.console);
+    return TRUE;
 }
 
 void on_console_destroy(GtkWidget*, gpointer data)
 {
     auto& m = *static_cast<MonitorState*>(data);
-    m.console.view = {};
+    if (m.console_ui.view_timer)
+        g_source_remove(m.console_ui.view_timer);
+    console_close_view(m.console);
     m.console_ui = {};
 }
 
@@ -91,6 +117,7 @@ gboolean on_window_key(GtkWidget*, GdkEventKey* event, gpointer data)
     auto& m = *static_cast<MonitorState*>(data);
     if (event->keyval == GDK_F8) {
         console_clear(m.console);
+        update_view(m);
         return TRUE;
     }
     return FALSE;
@@ -168,6 +195,7 @@ void on_filter_toggled(GtkToggleButton* toggle, gpointer data)
         colour_filter_toggle(GTK_WIDGET(toggle), false);
         m.console.filter.active = false;
         console_rebuild_view(m.console);
+        update_view(m);
         return;
     }
     if (!run_filter_dialog(m)) {
@@ -182,6 +210,7 @@ void on_filter_toggled(GtkToggleButton* toggle, gpointer data)
     if (m.prefs.filters_changed)
         m.prefs.filters_changed();
     console_rebuild_view(m.console);
+    update_view(m);
 }
 
 void show_log_state(MonitorState& m)
@@ -294,11 +323,11 @@ void open_console_window(MonitorState& m)
     gtk_text_buffer_get_end_iter(ui.buffer, &end);
     gtk_text_buffer_create_mark(ui.buffer, "console-end", &end, FALSE);
 
-    // The whole store, unfiltered; the filter applies to what follows.
-    replace_view(m, m.console.store);
-    m.console.view.append = [&m](std::string_view t) { append_to_view(m, t); };
-    m.console.view.replace = [&m](const std::string& t) { replace_view(m, t); };
-    m.console.view.settle = [&m] { settle_view(m); };
+    // The whole store, unfiltered; the filter applies to what follows,
+    // which the view takes at most 20 times a second.
+    const std::string shown = console_open_view(m.console);
+    gtk_text_buffer_set_text(ui.buffer, shown.data(), int(shown.size()));
+    ui.view_timer = g_timeout_add(kViewUpdateMs, on_view_timer, &m);
 
     gtk_widget_show_all(ui.window);
     scroll_to_end(ui);
@@ -339,8 +368,14 @@ void console_window_browse(MonitorState& m, int step)
     gtk_entry_set_text(GTK_ENTRY(ui.data_entry), data.c_str());
 }
 
-std::string console_window_text(const MonitorState& m)
+void console_window_update(MonitorState& m)
 {
+    update_view(m);
+}
+
+std::string console_window_text(MonitorState& m)
+{
+    update_view(m);
     if (!m.console_ui.buffer)
         return {};
     GtkTextIter start, end;
@@ -358,6 +393,8 @@ bool console_window_start_log(MonitorState& m, const std::string& path)
         return false;
     }
     show_log_state(m);
+    if (!m.log_flush_timer)
+        m.log_flush_timer = g_timeout_add(kConsoleLogFlushMs, on_log_flush_timer, &m);
     return true;
 }
 

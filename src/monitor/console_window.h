@@ -24,7 +24,10 @@ void console_window_toggle_log(MonitorState& m);
 // Starts logging to the given file; false (with the message) when it cannot
 // be opened.
 bool console_window_start_log(MonitorState& m, const std::string& path);
-// The text the view displays now.
-std::string console_window_text(const MonitorState& m);
+// The view takes what was logged since its last update (its timer does so
+// 20 times a second).
+void console_window_update(MonitorState& m);
+// The text the view displays, once it has taken what is pending.
+std::string console_window_text(MonitorState& m);
 
 } // namespace tq

@@ -26,6 +26,7 @@ struct ConsoleWindowHandles {
     GtkWidget* filter_toggle = nullptr;
     GtkWidget* log_label = nullptr;
     GtkWidget* filter_dialog = nullptr; // "Filter settings" while it runs
+    unsigned view_timer = 0;            // the source that feeds the view
 };
 
 struct SoundDialogHandles {
@@ -59,6 +60,7 @@ struct MonitorState {
     SoundDialogHandles sound_ui;
     SignalWindowHandles signal_ui;
     std::string log_folder; // used while no preferences keep it
+    unsigned log_flush_timer = 0; // flushes the log file while one is open
 };
 
 } // namespace tq

@@ -231,6 +231,11 @@ TEST_F(MonitorWindows, FilterShowsTaggedLinesAndTheLogGetsWhatIsShown)
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(ui.log_label)), "Stop logging");
     EXPECT_TRUE(same_colour(gtk_widget_get_style(ui.log_label)->fg[GTK_STATE_NORMAL], 0xFFFF, 0, 0));
     console_log(m.console, "*GPS unfiltered\n", true);
+    // The log's buffer reaches the file within the flush interval.
+    const gint64 until = g_get_monotonic_time() + (kConsoleLogFlushMs + 100) * 1000;
+    while (read_file(log).find("*GPS unfiltered") == std::string::npos &&
+           g_get_monotonic_time() < until)
+        g_main_context_iteration(nullptr, TRUE);
     EXPECT_NE(read_file(log).find("*GPS unfiltered"), std::string::npos) << "the file is unfiltered";
     EXPECT_FALSE(test::save_screenshot(ui.window, "console_filtered").empty());
     console_window_toggle_log(m);

@@ -1,4 +1,5 @@
 #include "monitor/console.h"
+#include "platform/clock.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tq {
 namespace {
@@ -117,8 +121,9 @@ TEST_F(ConsoleFixture, LoggedTextFollowsTheLineRules)
     }
 }
 
-TEST_F(ConsoleFixture, LogFileGetsEverythingWrittenThroughAndAppends)
+TEST_F(ConsoleFixture, LogFileGetsEverythingFlushedInTimeAndAppends)
 {
+    platform::ScopedVirtualClock clock;
     const auto file = temp_dir() / "unit.log";
     {
         std::ofstream(file) << "before\n";
@@ -126,13 +131,37 @@ TEST_F(ConsoleFixture, LogFileGetsEverythingWrittenThroughAndAppends)
     log("kept\n", true, 0);
     ASSERT_TRUE(console_open_log(c, file.string(), "shown text\r\n"));
     EXPECT_TRUE(c.store.empty()) << "starting a log empties the store";
+    EXPECT_EQ(read_file(file), "before\nshown text\r\n");
     log("old\n", true, 1);
-    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n")) << "written through";
+    clock->advance(kConsoleLogFlushMs);
     log("x\fnew\n", true, 2);
-    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"));
+    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"))
+        << "on disk once the flush interval has passed";
+    log("last\n", true, 3);
     console_close_log(c);
     log("after\n", true, 3);
-    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n"));
+    EXPECT_EQ(read_file(file), expand("before\nshown text\r\n{1>}old\r\n{2>}new\r\n{3>}last\r\n"));
+}
+
+TEST_F(ConsoleFixture, LogFileLosesNothingWhenTheProgramExits)
+{
+    const auto file = temp_dir() / "exit.log";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (console_open_log(c, file.string(), "")) {
+            for (int i = 0; i < 500; ++i)
+                log("a line of text from the unit\n", true, 5);
+        }
+        std::exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::string expected;
+    for (int i = 0; i < 500; ++i)
+        expected += expand("{5>}a line of text from the unit\r\n");
+    EXPECT_TRUE(read_file(file) == expected);
 }
 
 TEST_F(ConsoleFixture, ResetForRemoteAccessEmptiesTheStoreAndEndsTheLog)
@@ -190,25 +219,22 @@ TEST_F(ConsoleFixture, StoreNeverOverflowsWhateverTheTextSize)
     EXPECT_EQ(c.store.find('\0'), std::string::npos);
 }
 
+// A view as the window keeps it, taking its updates when asked.
 struct FakeView {
     std::string text;
-    int replaced = 0;
-    int settled = 0;
-    void attach(ConsoleState& c)
+    int updates = 0;
+    void open(ConsoleState& c) { text = console_open_view(c); }
+    void update(ConsoleState& c)
     {
-        c.view.append = [this](std::string_view t) { text += t; };
-        c.view.replace = [this](const std::string& t) {
-            text = t;
-            ++replaced;
-        };
-        c.view.settle = [this] { ++settled; };
+        console_apply_view_update(text, console_take_view_update(c));
+        ++updates;
     }
 };
 
-TEST_F(ConsoleFixture, ViewShowsFilteredLinesAndRebuildsAfterClearing)
+TEST_F(ConsoleFixture, ViewTakesFilteredLinesInOneUpdateAndIsEmptiedByClearing)
 {
     FakeView view;
-    view.attach(c);
+    view.open(c);
     c.filter.active = true;
     c.filter.untagged = false;
     c.filter.enabled = 1u << 3;
@@ -218,30 +244,56 @@ TEST_F(ConsoleFixture, ViewShowsFilteredLinesAndRebuildsAfterClearing)
     log("M split\n", true, 1); // judged with the whole line
     log("*GP", true, 2);
     log("S later\n", true, 3);
+    EXPECT_EQ(view.text, "") << "logging alone does nothing to the view";
+    view.update(c);
     EXPECT_EQ(view.text, expand("{0>}*GSM up\r\n{0>}*GSM split\r\n"));
     EXPECT_EQ(c.store, expand("{0>}*GSM up\r\n{0>}*GPS fix\r\n{0>}plain\r\n{0>}*GSM split\r\n{2>}*GPS later\r\n"));
-    EXPECT_EQ(view.settled, 4);
 
     c.filter.active = false;
     console_rebuild_view(c);
+    view.update(c);
     EXPECT_EQ(view.text, c.store);
 
-    log("\f*GSM again\n", true, 4);
-    EXPECT_EQ(view.text, expand("{4>}*GSM again\r\n")) << "FF rebuilds the view";
+    log("old\n\f*GSM again\n", true, 4);
+    view.update(c);
+    EXPECT_EQ(view.text, expand("{4>}*GSM again\r\n")) << "FF empties the view";
     console_clear(c);
+    view.update(c);
     EXPECT_EQ(view.text, "");
     EXPECT_EQ(c.store, "");
+
+    // A closed view gathers nothing.
+    console_close_view(c);
+    log("unseen\n", true, 5);
+    EXPECT_TRUE(console_take_view_update(c).text.empty());
 }
 
-TEST_F(ConsoleFixture, ViewIsRebuiltWhenOldTextIsDropped)
+TEST_F(ConsoleFixture, DroppedTextTrimsWholeLinesFromTheView)
 {
-    FakeView view;
-    view.attach(c);
-    c.store.assign(kConsoleStoreSize - 100, 'a');
-    c.line_start = false;
-    log("b\n", true);
-    EXPECT_EQ(view.replaced, 1);
-    EXPECT_EQ(view.text, c.store);
+    const std::string lines[] = {"*GSM registered, CSQ 23\n", "*GPS fix 3D\n", "plain text\n"};
+    for (bool filtered : {false, true}) {
+        c = ConsoleState{};
+        SetUp();
+        FakeView view;
+        view.open(c);
+        c.filter.enabled = 1u;
+        c.filter.texts[0] = "GPS";
+        c.filter.active = filtered;
+        console_rebuild_view(c);
+        // Several drops of old text between two updates, then more after.
+        for (int i = 0; i < 30000; ++i) {
+            log(lines[i % 3], true, i % 60);
+            if (i % 7000 == 6999)
+                view.update(c);
+        }
+        view.update(c);
+        ASSERT_GT(c.cut, 0u) << "the drops cut a line in two";
+        EXPECT_EQ(c.store[c.cut - 1], '\n');
+        const std::string shown = console_filtered_text(c.filter, c.store.substr(c.cut));
+        EXPECT_TRUE(view.text == shown) << "filtered " << filtered << ": the view holds "
+                                       << view.text.size() << " bytes, the store shows "
+                                       << shown.size();
+    }
 }
 
 struct FilterCase {
