@@ -172,6 +172,14 @@ void close_open_combo(AppState& a)
         gtk_combo_box_popdown(GTK_COMBO_BOX(parent));
 }
 
+// GTK lays a label out and redraws it whenever its text is set, even to the
+// text it shows already; the search sets its labels on every pass.
+void show_label_text(GtkWidget* label, const char* t)
+{
+    if (std::strcmp(gtk_label_get_text(GTK_LABEL(label)), t) != 0)
+        gtk_label_set_text(GTK_LABEL(label), t);
+}
+
 } // namespace
 
 void start_toolkit(int& argc, char**& argv)
@@ -324,9 +332,9 @@ void loop_iteration(AppState& a)
         // A programmer that is plugged in but may not be opened is named,
         // with the fix, instead of searching on as if nothing were there.
         const bool refused = a.link.programmer_unopenable;
-        gtk_label_set_text(GTK_LABEL(s.status_label), text(refused ? kTextProgrammerNoAccess : 3));
-        gtk_label_set_text(GTK_LABEL(s.serial_label), refused ? text(kTextProgrammerAccessFix) : "");
-        gtk_label_set_text(GTK_LABEL(s.hardware_label), "");
+        show_label_text(s.status_label, text(refused ? kTextProgrammerNoAccess : 3));
+        show_label_text(s.serial_label, refused ? text(kTextProgrammerAccessFix) : "");
+        show_label_text(s.hardware_label, "");
     } else {
         // The first pass with a device open: the search's hint goes.
         if (s.combo_closed)
