@@ -2,6 +2,7 @@
 
 #include "firmware/firmware_state.h"
 
+#include <array>
 #include <cstring>
 
 namespace tq {
@@ -10,13 +11,26 @@ const std::array<FirmwareTag, 1> kFirmwareTags = {{
     {"TQ510F3 ", "TQ512", 5, {0xEF, 0xE0, 0xF2, 0x68, 0xEC, 0xBF, 0x6C, 0x48}},
 }};
 
-std::uint16_t crc16_arc(const std::uint8_t* data, std::size_t count, std::uint16_t crc)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        crc ^= data[i];
+namespace {
+
+// The CRC of each byte value, so that a byte costs one lookup, not eight steps.
+constexpr std::array<std::uint16_t, 256> kCrc16ArcTable = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        std::uint16_t crc = std::uint16_t(i);
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+        table[i] = crc;
     }
+    return table;
+}();
+
+} // namespace
+
+std::uint16_t crc16_arc(const std::uint8_t* data, std::size_t count, std::uint16_t crc)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        crc = std::uint16_t((crc >> 8) ^ kCrc16ArcTable[(crc ^ data[i]) & 0xFF]);
     return crc;
 }
 
