@@ -50,36 +50,44 @@ std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_
     return text;
 }
 
+std::size_t frame_report(std::string_view text, std::size_t at, int report_size,
+                         bool long_reports, std::array<std::uint8_t, 65>& report)
+{
+    const std::size_t piece = std::size_t(report_size - (long_reports ? 2 : 1));
+    const std::size_t n = std::min(piece, text.size() - at);
+    report.fill(0);
+    std::uint8_t flags = 0;
+    if (at == 0)
+        flags |= 0x01;
+    if (at + n == text.size())
+        flags |= 0xC0;
+    std::size_t start = 2;
+    if (long_reports) {
+        report[2] = std::uint8_t(n);
+        start = 3;
+    } else {
+        flags |= std::uint8_t(n * 2);
+    }
+    report[1] = flags;
+    std::copy_n(text.data() + at, n, report.begin() + std::ptrdiff_t(start));
+    return n;
+}
+
 std::vector<std::vector<std::uint8_t>> frame_reports(std::string_view text, int report_size,
                                                      bool long_reports)
 {
-    const std::size_t piece = std::size_t(report_size - (long_reports ? 2 : 1));
     std::vector<std::vector<std::uint8_t>> reports;
-    for (std::size_t at = 0; at < text.size(); at += piece) {
-        const std::size_t n = std::min(piece, text.size() - at);
-        std::vector<std::uint8_t> report(std::size_t(report_size) + 1, 0);
-        std::uint8_t flags = 0;
-        if (at == 0)
-            flags |= 0x01;
-        if (at + n == text.size())
-            flags |= 0xC0;
-        std::size_t start = 2;
-        if (long_reports) {
-            report[2] = std::uint8_t(n);
-            start = 3;
-        } else {
-            flags |= std::uint8_t(n * 2);
-        }
-        report[1] = flags;
-        std::copy_n(text.data() + at, n, report.begin() + std::ptrdiff_t(start));
-        reports.push_back(std::move(report));
+    std::array<std::uint8_t, 65> report{};
+    for (std::size_t at = 0; at < text.size();) {
+        at += frame_report(text, at, report_size, long_reports, report);
+        reports.emplace_back(report.begin(), report.begin() + report_size + 1);
     }
     return reports;
 }
 
-std::vector<std::uint8_t> poll_request_report(int report_size)
+std::array<std::uint8_t, 65> poll_request_report()
 {
-    std::vector<std::uint8_t> report(std::size_t(report_size) + 1, 0);
+    std::array<std::uint8_t, 65> report{};
     report[1] = 0x60;
     return report;
 }

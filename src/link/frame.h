@@ -4,6 +4,7 @@
 // (byte + 0x55) over count, code and data; upper-case hex digits only.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,9 +28,14 @@ std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_
 // count in byte 2 (64-byte reports) or as count * 2 in the flags (8-byte).
 std::vector<std::vector<std::uint8_t>> frame_reports(std::string_view text, int report_size,
                                                      bool long_reports);
+// One of those reports, the one that starts at character at, into report
+// (its first report_size + 1 bytes); returns the characters it carries.
+std::size_t frame_report(std::string_view text, std::size_t at, int report_size,
+                         bool long_reports, std::array<std::uint8_t, 65>& report);
 
-// The one poll-request report (report_size + 1 bytes).
-std::vector<std::uint8_t> poll_request_report(int report_size);
+// The poll-request report, long enough for either report size: a link
+// sends its first report_size + 1 bytes.
+std::array<std::uint8_t, 65> poll_request_report();
 
 // Input-report flag bits.
 inline constexpr std::uint8_t kReportHasText = 0x40;

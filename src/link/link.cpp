@@ -74,9 +74,9 @@ void read_error_text(LinkState& link)
     }
 }
 
-bool write_report(LinkState& link, const std::vector<std::uint8_t>& report, std::size_t needed)
+bool write_report(LinkState& link, const std::uint8_t* report, std::size_t size, std::size_t needed)
 {
-    const int written = link.device->write(report.data(), report.size());
+    const int written = link.device->write(report, size);
     if (written < 0 || std::size_t(written) < needed) {
         device_close(link, "short write: the programmer is gone");
         if (const auto lost = link.on_lost)
@@ -154,8 +154,11 @@ bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, st
         return false;
     }
     note(link, "frame out: ", text);
-    for (const auto& report : frame_reports(text, link.report_size, link.long_reports)) {
-        if (!write_report(link, report, report.size()))
+    std::array<std::uint8_t, 65> report{};
+    const std::size_t size = std::size_t(link.report_size) + 1;
+    for (std::size_t at = 0; at < text.size();) {
+        at += frame_report(text, at, link.report_size, link.long_reports, report);
+        if (!write_report(link, report.data(), size, size))
             return false;
     }
     if (link.device_kind == kDeviceUsbic)
@@ -173,14 +176,15 @@ int send_poll_request(LinkState& link)
 {
     if (!link.open())
         return -1;
-    return write_report(link, poll_request_report(link.report_size), std::size_t(link.report_size))
-               ? 0
-               : -1;
+    const auto report = poll_request_report();
+    const std::size_t size = std::size_t(link.report_size);
+    return write_report(link, report.data(), size + 1, size) ? 0 : -1;
 }
 
 int receive_frame(LinkState& link)
 {
-    std::vector<std::uint8_t> report(std::size_t(link.report_size));
+    std::array<std::uint8_t, 64> report{};
+    const std::size_t report_size = std::min(report.size(), std::size_t(link.report_size));
     int reads = 0;
     while (link.open()) {
         bool parse_now = false;
@@ -191,7 +195,7 @@ int receive_frame(LinkState& link)
         while (!parse_now) {
             if (++reads > kMaxReportsPerReceive)
                 return 0;
-            const int got = link.device->read_timeout(report.data(), report.size(), kReadWaitMs);
+            const int got = link.device->read_timeout(report.data(), report_size, kReadWaitMs);
             if (got < link.report_size)
                 return 0;
             if (all_bytes(report.data(), link.report_size, 0xAA)) {

@@ -180,7 +180,7 @@ void Relay::serial_from_port()
 {
     if (can_state(h_) != 1 || !h_.can_read)
         return;
-    std::vector<std::uint8_t> buffer(kRelayReceiveSize);
+    std::array<std::uint8_t, kRelayReceiveSize> buffer;
     const long n = h_.can_read(buffer.data(), buffer.size());
     if (n < 0) {
         release_devices();
@@ -658,7 +658,9 @@ void remote_relay_step(RelayState& s, LinkState& link)
         return;
     }
     Relay relay(s, link);
-    std::vector<std::uint8_t> block(kRelayReceiveSize);
+    // The step runs on every pass of the loop, which does not pause while
+    // the relay is on: no allocation, no clearing of the block.
+    std::array<std::uint8_t, kRelayReceiveSize> block;
     const long n = s.channel->wait_readable(kStepWaitMs)
                        ? s.channel->receive(block.data(), block.size(), 0)
                        : -2;
