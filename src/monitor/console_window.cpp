@@ -402,6 +402,10 @@ void console_window_toggle_log(MonitorState& m)
 {
     if (m.console.log_file) {
         console_close_log(m.console);
+        if (m.log_flush_timer) {
+            g_source_remove(m.log_flush_timer);
+            m.log_flush_timer = 0;
+        }
         show_log_state(m);
         return;
     }
