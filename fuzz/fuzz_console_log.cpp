@@ -37,12 +37,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     c.filter.texts[0] = "A";
     c.filter.texts[3] = "";
     // Half the inputs start with a nearly full store, so that dropping old
-    // text is reached too.
+    // text is reached too. Its lines are long, tagged and untagged in turn:
+    // every input that starts with it walks them all at least once.
     if (data[0] & 0x80) {
         static const std::string full = [] {
             std::string s;
-            while (s.size() < kConsoleStoreSize - 3000)
-                s += "[2024.05.17 14:03:00]> *A filler line\r\n";
+            for (int i = 0; s.size() < kConsoleStoreSize - 3000; ++i) {
+                s += i % 2 ? "[2024.05.17 14:03:00]> *A filler " : "[2024.05.17 14:03:00]> filler ";
+                s.append(std::size_t(900 + i % 7 * 50), 'f');
+                s += "\r\n";
+            }
+            s.resize(kConsoleStoreSize - 3000);
+            s.resize(s.rfind('\n') + 1);
             return s;
         }();
         c.store = full;

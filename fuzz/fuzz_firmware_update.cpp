@@ -16,16 +16,27 @@ namespace {
 struct Stream {
     const std::uint8_t* data;
     std::size_t size;
+    int silent_reads = 0; // reads since the answers ran out
 };
+
+// Once its answers are used up the bootloader stays silent for this many
+// reads, enough for every wait to run out, and then leaves the bus: an
+// input ends soon after its answers do.
+constexpr int kSilentReadsAtEnd = 256;
 
 class FuzzBootloader final : public tq::HidDevice {
 public:
     explicit FuzzBootloader(Stream& s) : s_(s) {}
     std::string product_string() override { return "USB Bootloader"; }
-    int write(const std::uint8_t*, std::size_t length) override { return int(length); }
+    int write(const std::uint8_t*, std::size_t length) override
+    {
+        return s_.silent_reads > kSilentReadsAtEnd ? -1 : int(length);
+    }
     int read_timeout(std::uint8_t* data, std::size_t length, int timeout_ms) override
     {
         if (s_.size == 0) {
+            if (++s_.silent_reads > kSilentReadsAtEnd)
+                return -1;
             tq::platform::sleep_ms(timeout_ms);
             return 0;
         }
@@ -66,27 +77,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Short files are padded with their own bytes up to the smallest size
     // that is checked further (tag and CRC still decide).
     const std::uint8_t* file = data + 2;
-    Stream replies{file + file_size, size - 2 - file_size};
+    Stream replies{file + file_size, size - 2 - file_size, 0};
 
     tq::platform::VirtualClock clock;
     tq::platform::set_clock(&clock);
     FuzzPort port(replies);
     tq::LinkState link;
     link.port = &port;
-    tq::FirmwareState fw;
+    // One state for all inputs: its 525 KB buffer is made once, and what an
+    // input wrote into it is cleared again after the run.
+    static tq::FirmwareState fw;
+    fw.image_size = 0;
+    fw.updating = false;
+    std::size_t written = 0;
     int chosen = 0;
     tq::FirmwareUi ui;
     ui.choose_file = [&chosen]() -> std::optional<std::string> {
         return chosen++ == 0 ? std::optional<std::string>("fuzz.bin") : std::nullopt;
     };
-    ui.read_file = [file, file_size](const std::string&, std::uint8_t* buffer,
-                                     std::size_t max) -> std::optional<std::size_t> {
+    ui.read_file = [file, file_size, &written](const std::string&, std::uint8_t* buffer,
+                                               std::size_t max) -> std::optional<std::size_t> {
         std::size_t n = std::min(max, std::max(file_size, tq::kFirmwareMinFileSize));
         for (std::size_t i = 0; i < n; ++i)
             buffer[i] = file_size ? file[i % file_size] : 0;
+        written = std::max(written, n);
         return n;
     };
     tq::update_firmware(link, fw, ui, tq::kFirmwareNoSwitch);
+    std::fill_n(fw.buffer.begin(), written, std::uint8_t(0));
     tq::platform::set_clock(nullptr);
     return 0;
 }

@@ -34,15 +34,25 @@
 
 namespace {
 
+// Once its replies are used up the programmer stays silent for this many
+// reads, enough for every poll budget to run out, and then leaves the bus:
+// an input ends soon after its replies do instead of running every
+// remaining exchange through its whole budget.
+constexpr int kSilentReadsAtEnd = 256;
+
 class ReplyStream final : public tq::HidDevice {
 public:
     ReplyStream(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::string product_string() override { return "USB HID Progr"; }
-    int write(const std::uint8_t*, std::size_t length) override { return int(length); }
+    int write(const std::uint8_t*, std::size_t length) override { return gone() ? -1 : int(length); }
     int set_nonblocking(bool) override { return 0; }
     int read_timeout(std::uint8_t* out, std::size_t length, int timeout_ms) override
     {
+        if (gone())
+            return -1;
         if (text_.empty() && !next_reply()) {
+            if (size_ < 2)
+                ++silent_at_end_;
             tq::platform::sleep_ms(timeout_ms);
             return 0;
         }
@@ -78,9 +88,12 @@ private:
         return true;
     }
 
+    bool gone() const { return silent_at_end_ > kSilentReadsAtEnd; }
+
     const std::uint8_t* data_;
     std::size_t size_;
     std::string text_;
+    int silent_at_end_ = 0;
 };
 
 class StreamPort final : public tq::HidPort {
