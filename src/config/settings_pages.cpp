@@ -9,8 +9,6 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
-#include <algorithm>
-#include <memory>
 
 namespace tq {
 namespace {
@@ -20,24 +18,9 @@ const GdkColor kRed = {0, 0xFFFF, 0, 0};
 constexpr int kComboWidth = 520;
 constexpr int kComboHeight = 30;
 
-// What a signal handler needs: the pages and the field it edits.
-struct Binding {
-    SettingsPages* pages;
-    Field field;
-    int index; // the button's index in its group
-};
-
-// Bindings live as long as the pages; the widgets point at them.
-std::vector<std::unique_ptr<Binding>>& bindings()
+FieldBinding* bind(SettingsPages* p, Field f, int index = 0)
 {
-    static std::vector<std::unique_ptr<Binding>> all;
-    return all;
-}
-
-Binding* bind(SettingsPages* p, Field f, int index = 0)
-{
-    bindings().push_back(std::make_unique<Binding>(Binding{p, f, index}));
-    return bindings().back().get();
+    return &p->bindings.emplace_back(FieldBinding{p, f, index});
 }
 
 FieldControl& control(SettingsPages* p, Field f) { return p->controls[std::size_t(f)]; }
@@ -76,7 +59,7 @@ void paint(GtkWidget* widget, bool red)
 
 void on_combo_changed(GtkComboBox* combo, gpointer data)
 {
-    const Binding* b = static_cast<Binding*>(data);
+    const FieldBinding* b = static_cast<FieldBinding*>(data);
     if (b->pages->updating || !b->pages->state)
         return;
     const int active = gtk_combo_box_get_active(combo);
@@ -86,7 +69,7 @@ void on_combo_changed(GtkComboBox* combo, gpointer data)
 
 void on_choice_toggled(GtkToggleButton* button, gpointer data)
 {
-    const Binding* b = static_cast<Binding*>(data);
+    const FieldBinding* b = static_cast<FieldBinding*>(data);
     if (b->pages->updating || !b->pages->state || !gtk_toggle_button_get_active(button))
         return;
     set_number(*b->pages->state, b->field, b->index);
@@ -94,7 +77,7 @@ void on_choice_toggled(GtkToggleButton* button, gpointer data)
 
 void on_check_toggled(GtkToggleButton* button, gpointer data)
 {
-    const Binding* b = static_cast<Binding*>(data);
+    const FieldBinding* b = static_cast<FieldBinding*>(data);
     if (b->pages->updating || !b->pages->state)
         return;
     set_number(*b->pages->state, b->field, gtk_toggle_button_get_active(button) ? 1 : 0);
@@ -102,7 +85,7 @@ void on_check_toggled(GtkToggleButton* button, gpointer data)
 
 void on_entry_changed(GtkEditable*, gpointer data)
 {
-    const Binding* b = static_cast<Binding*>(data);
+    const FieldBinding* b = static_cast<FieldBinding*>(data);
     SettingsPages* p = b->pages;
     if (p->updating || !p->state)
         return;
@@ -154,31 +137,32 @@ void call_hook(const std::function<void()>& hook)
 
 void on_command(GtkWidget*, gpointer data)
 {
-    const Binding* b = static_cast<Binding*>(data);
+    const CommandBinding* b = static_cast<CommandBinding*>(data);
     SettingsPages* p = b->pages;
     if (!p->state)
         return;
     ConfigState& s = *p->state;
-    switch (b->index) {
-    case 0: call_hook(s.hooks.open_signal_monitor); break;
-    case 1:
-    case 3:
-    case 5: {
+    switch (b->command) {
+    case SettingsCommand::SignalMonitor: call_hook(s.hooks.open_signal_monitor); break;
+    case SettingsCommand::LoadDefaults:
+    case SettingsCommand::Load:
+    case SettingsCommand::Save: {
         set_busy_cursor();
-        if (b->index == 5)
+        if (b->command == SettingsCommand::Save)
             save_configuration(s, *p->link);
         else
-            load_configuration(s, *p->link, b->index == 1 ? kLoadDefaults : kLoadFromUnit);
+            load_configuration(s, *p->link,
+                               b->command == SettingsCommand::LoadDefaults ? kLoadDefaults
+                                                                           : kLoadFromUnit);
         clear_busy_cursor();
         break;
     }
-    case 2: call_hook(s.hooks.open_event_memory); break;
-    case 4: call_hook(s.hooks.open_diagnostics); break;
-    case 6:
+    case SettingsCommand::EventMemory: call_hook(s.hooks.open_event_memory); break;
+    case SettingsCommand::Diagnostics: call_hook(s.hooks.open_diagnostics); break;
+    case SettingsCommand::RadioOrModules:
         call_hook(s.unit.version < 1065 ? s.hooks.open_radio_monitor
                                         : s.hooks.open_additional_modules);
         break;
-    default: break;
     }
 }
 
@@ -576,32 +560,33 @@ GtkWidget* build_button_bar(ConfigState& s, LinkState& link)
     gtk_box_pack_start(GTK_BOX(p->button_bar), new_label(""), TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(columns), new_label(""), TRUE, TRUE, 0);
 
+    // Two buttons a column, in the order of the commands; the fourth column
+    // has one and a gap.
     const int fourth = s.unit.version < 1065 ? 141 : 300;
-    const int captions[4][2] = {{5, 137}, {138, 140}, {139, 142}, {fourth, -1}};
-    int index = 0;
-    for (const auto& column : captions) {
+    const std::array<int, kSettingsCommandCount> captions = {5, 137, 138, 140, 139, 142, fourth};
+    for (std::size_t column = 0; column < 4; ++column) {
         GtkWidget* box = gtk_vbox_new(FALSE, 1);
         gtk_widget_show(box);
         gtk_box_pack_start(GTK_BOX(columns), box, FALSE, FALSE, 1);
-        for (int caption : column) {
-            if (caption < 0) {
+        for (std::size_t i = 2 * column; i < 2 * column + 2; ++i) {
+            if (i >= kSettingsCommandCount) {
                 GtkWidget* empty = new_label("");
                 gtk_widget_set_size_request(empty, 200, 30);
                 pack(box, empty);
                 continue;
             }
-            GtkWidget* button = new_wide_button(text(caption));
+            GtkWidget* button = new_wide_button(text(captions[i]));
             pack(box, button);
-            g_signal_connect(button, "clicked", G_CALLBACK(on_command), bind(p, Field::OperatingMode, index));
-            p->buttons.push_back(button);
-            ++index;
+            p->commands[i] = {p, SettingsCommand(i)};
+            g_signal_connect(button, "clicked", G_CALLBACK(on_command), &p->commands[i]);
+            p->buttons[i] = button;
         }
     }
     gtk_box_pack_start(GTK_BOX(columns), new_label(""), TRUE, TRUE, 0);
     gtk_widget_show(columns);
     gtk_widget_show(p->button_bar);
 
-    p->save_button = p->buttons[5];
+    p->save_button = p->button(SettingsCommand::Save);
     p->save_label = gtk_bin_get_child(GTK_BIN(p->save_button));
     return p->button_bar;
 }
@@ -649,10 +634,6 @@ void destroy_settings_pages(ConfigState& s)
         gtk_widget_destroy(p->notebook);
     if (p->button_bar)
         gtk_widget_destroy(p->button_bar);
-    auto& all = bindings();
-    all.erase(std::remove_if(all.begin(), all.end(),
-                             [p](const std::unique_ptr<Binding>& b) { return b->pages == p; }),
-              all.end());
     delete p;
 }
 

@@ -8,12 +8,42 @@
 #include "link/link.h"
 
 #include <array>
+#include <cstddef>
+#include <deque>
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkEntryBuffer GtkEntryBuffer;
 
 namespace tq {
+
+// The command buttons below the pages, in building order (column by column).
+enum class SettingsCommand {
+    SignalMonitor,
+    LoadDefaults,
+    EventMemory,
+    Load,
+    Diagnostics,
+    Save,
+    RadioOrModules, // the radio monitor before firmware 1065, the additional modules from it
+};
+inline constexpr std::size_t kSettingsCommandCount = 7;
+
+struct SettingsPages;
+
+// What the signal handler of a field's widget needs: the pages, the field it
+// edits and the button's index in its group.
+struct FieldBinding {
+    SettingsPages* pages = nullptr;
+    Field field{};
+    int index = 0;
+};
+
+// What the handler of a command button needs.
+struct CommandBinding {
+    SettingsPages* pages = nullptr;
+    SettingsCommand command{};
+};
 
 // The widgets of one field.
 struct FieldControl {
@@ -35,7 +65,7 @@ struct SettingsPages final : ConfigView {
     GtkWidget* save_button = nullptr;
     GtkWidget* save_label = nullptr;
     std::vector<GtkWidget*> pages;       // in tab order
-    std::vector<GtkWidget*> buttons;     // the command buttons, column by column
+    std::array<GtkWidget*, kSettingsCommandCount> buttons{}; // the command buttons
 
     std::array<FieldControl, kFieldCount> controls;
     GtkWidget* make_combo = nullptr;
@@ -52,6 +82,13 @@ struct SettingsPages final : ConfigView {
     std::vector<std::string> shown_makes; // what the make list holds
     int shown_make = -2;                 // the make whose rows the model list holds
     std::vector<int> shown_rows;
+
+    // The handlers' data; the widgets point at them, so they live as long
+    // as the pages (a deque keeps them in place as it grows).
+    std::deque<FieldBinding> bindings;
+    std::array<CommandBinding, kSettingsCommandCount> commands{};
+
+    GtkWidget* button(SettingsCommand c) const { return buttons[std::size_t(c)]; }
 
     void field_changed(Field f) override;
     void save_mark_changed() override;

@@ -46,7 +46,7 @@ TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
     Pages a(512, 1105);
     // The Audi A4 on its secondary level 110: the level alone would find the A1.
     a.poke(513, {109});
-    a.click(3);
+    a.click(SettingsCommand::Load);
     ASSERT_EQ(selected_vehicle_key(a.config), 73);
     // Edit a little of everything.
     gtk_combo_box_set_active(GTK_COMBO_BOX(a.c(Field::HazardLights).combo), 5);
@@ -63,7 +63,7 @@ TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
 
     Pages b(512, 1105);
     b.poke(512, {0, 0, 0, 0, 0, 0, 0, 0, 0});
-    b.click(3);
+    b.click(SettingsCommand::Load);
     ASSERT_EQ(load_configuration_file(b.config, path), CfgFileResult::Done);
     EXPECT_EQ(control_states(b), control_states(a));
     EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(b.p().model_combo)),
@@ -73,7 +73,7 @@ TEST(SettingsPages, ConfigurationFileRoundTripGivesTheSameControls)
         EXPECT_FALSE(b.config.record.marked[std::size_t(i)]) << i;
 
     // Saving then stores the file's values in the unit.
-    b.click(5);
+    b.click(SettingsCommand::Save);
     EXPECT_EQ(b.last_message(), "Configuration saved.");
     EXPECT_EQ(b.peek(515, 1), test::Bytes{5});
     EXPECT_EQ(b.peek(548, 6), (test::Bytes{'0', '1', '2', '3', '4', 0}));

@@ -77,7 +77,7 @@ TEST(ConfigurationHistory, UndoesASaveFromTheWindow)
     SettingsPages& p = *config.pages;
     set_buffer_text(p.controls[std::size_t(Field::Tqpin)].buffer, "99999");
     gtk_combo_box_set_active(GTK_COMBO_BOX(p.controls[std::size_t(Field::HazardLights)].combo), 2);
-    gtk_button_clicked(GTK_BUTTON(p.buttons[5]));
+    gtk_button_clicked(GTK_BUTTON(p.button(SettingsCommand::Save)));
     EXPECT_EQ(test::message_text(), "Configuration saved.");
     close_message_window();
     ASSERT_NE(rig.programmer->unit.memory, before);
@@ -99,7 +99,7 @@ TEST(ConfigurationHistory, UndoesASaveFromTheWindow)
     close_message_window();
     EXPECT_EQ(buffer_text(p.controls[std::size_t(Field::Tqpin)].buffer), tqpin);
 
-    gtk_button_clicked(GTK_BUTTON(p.buttons[5]));
+    gtk_button_clicked(GTK_BUTTON(p.button(SettingsCommand::Save)));
     EXPECT_EQ(test::message_text(), "Configuration saved.");
     close_message_window();
     EXPECT_EQ(rig.programmer->unit.memory, before);

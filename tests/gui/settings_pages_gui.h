@@ -78,7 +78,7 @@ struct Pages : ConfiguredUnit {
         return out;
     }
 
-    void click(int button) { gtk_button_clicked(GTK_BUTTON(p().buttons[std::size_t(button)])); }
+    void click(SettingsCommand c) { gtk_button_clicked(GTK_BUTTON(p().button(c))); }
     void show_page(int page)
     {
         gtk_notebook_set_current_page(GTK_NOTEBOOK(p().notebook), page);

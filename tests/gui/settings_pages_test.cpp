@@ -98,7 +98,7 @@ TEST(SettingsPages, ControlsShowTheLoadedUnit)
     EXPECT_TRUE(gtk_widget_get_visible(u.p().supply_box));
     EXPECT_EQ(buffer_text(u.c(Field::Voltage).buffer), "11.5");
     EXPECT_FALSE(is_red(u.p().save_label));
-    EXPECT_EQ(test::button_text(u.p().buttons[6]), "Additional modules");
+    EXPECT_EQ(test::button_text(u.p().button(SettingsCommand::RadioOrModules)), "Additional modules");
 }
 
 TEST(SettingsPages, MarksAppearAndClear)
@@ -122,7 +122,7 @@ TEST(SettingsPages, MarksAppearAndClear)
     // entry is still red, the Save caption is not.
     set_buffer_text(u.c(Field::Phone1Number).buffer, "+48 601 234 567");
     EXPECT_TRUE(is_red(u.c(Field::Phone1Number).entry));
-    u.click(5);
+    u.click(SettingsCommand::Save);
     EXPECT_EQ(u.last_message(), "Configuration saved.");
     EXPECT_EQ(u.peek(950, 13), (test::Bytes{'+', '4', '8', '6', '0', '1', '2', '3', '4', '5', '6', '7', 0}));
     EXPECT_EQ(buffer_text(u.c(Field::Phone1Number).buffer), "+48 601 234 567");
@@ -143,7 +143,7 @@ TEST(SettingsPages, MarksAppearAndClear)
     EXPECT_TRUE(gtk_widget_get_sensitive(sms));
 
     // Load restores the unit's values and clears every mark.
-    u.click(3);
+    u.click(SettingsCommand::Load);
     EXPECT_EQ(u.last_message(), "Configuration loaded successfully.");
     EXPECT_FALSE(is_red(u.p().save_label));
     EXPECT_FALSE(is_red(label_of(ap)));
@@ -167,7 +167,7 @@ TEST(SettingsPages, VehicleListsAndTheLevelEntry)
                   gtk_combo_box_get_model(GTK_COMBO_BOX(u.p().model_combo)), nullptr),
               0);
     EXPECT_EQ(buffer_text(u.c(Field::CanLevel).buffer), "4321");
-    u.click(5);
+    u.click(SettingsCommand::Save);
     EXPECT_EQ(u.peek(710, 5), (test::Bytes{2, 0, 0, 0, 1}));
 }
 
@@ -175,7 +175,7 @@ TEST(SettingsPages, AVehicleTheTableLacksIsShownAndSavedBack)
 {
     Pages u(512, 1105);
     u.poke(712, {0x03, 0xE7}); // vehicle 999 on level 6
-    u.click(3);
+    u.click(SettingsCommand::Load);
     const char* kept = "vehicle no. 999 (not in this program's table)";
     EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().make_combo)), "no. 999");
     EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().model_combo)), kept);
@@ -189,7 +189,7 @@ TEST(SettingsPages, AVehicleTheTableLacksIsShownAndSavedBack)
 
     set_buffer_text(u.c(Field::CanLevel).buffer, "7");
     EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(u.p().model_combo)), kept);
-    u.click(5);
+    u.click(SettingsCommand::Save);
     EXPECT_EQ(u.last_message(), "Configuration saved.");
     EXPECT_EQ(u.peek(712, 2), (test::Bytes{0x03, 0xE7}));
     EXPECT_EQ(u.peek(513, 1), test::Bytes{6});
@@ -223,10 +223,10 @@ TEST(SettingsPages, CtrlIRevealsTheSimPinRow)
 
     set_buffer_text(u.c(Field::Tqpin).buffer, "52817");
     set_buffer_text(u.c(Field::SimPin).buffer, "12");
-    u.click(5);
+    u.click(SettingsCommand::Save);
     EXPECT_EQ(u.last_message(), "PIN code must be 4 digits long.");
     set_buffer_text(u.c(Field::SimPin).buffer, "4321");
-    u.click(5);
+    u.click(SettingsCommand::Save);
     EXPECT_EQ(u.last_message(), "Configuration saved.");
     EXPECT_EQ(u.peek(716, 5), (test::Bytes{'4', '3', '2', '1', 0}));
 }

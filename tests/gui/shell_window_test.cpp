@@ -130,8 +130,8 @@ TEST(MainWindow, AnOperationCutByThePulledCableSaysSo)
 {
     MainWindow w({512, 4, 81, 6, 11, 1234});
     AppState& a = app();
-    const auto click = [&a](int button) {
-        gtk_button_clicked(GTK_BUTTON(a.config.pages->buttons[std::size_t(button)]));
+    const auto click = [&a](SettingsCommand c) {
+        gtk_button_clicked(GTK_BUTTON(a.config.pages->button(c)));
     };
     struct Case {
         const char* what;
@@ -139,8 +139,8 @@ TEST(MainWindow, AnOperationCutByThePulledCableSaysSo)
         std::function<void()> operation;
         const char* message;
     } cases[] = {
-        {"Save", {}, [&] { click(5); }, "Write error!"},
-        {"Load", {}, [&] { click(3); }, "Configuration load error."},
+        {"Save", {}, [&] { click(SettingsCommand::Save); }, "Write error!"},
+        {"Load", {}, [&] { click(SettingsCommand::Load); }, "Configuration load error."},
         {"PIN read", {}, [&] { open_service_pin_dialog(a.unit_tools); },
          "Configuration load error."},
         {"PIN save",
