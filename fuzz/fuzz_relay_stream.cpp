@@ -1,13 +1,14 @@
 // The relay's command parser fed with whatever a relay might send: the input
 // is cut into received blocks (a length byte, then that many bytes) and the
-// relay step runs over them against the simulated programmer, with a small
-// image buffer so that overflowing chunks are tried too.
+// relay step runs over them against the simulated programmer (with its
+// radio path open), with a small image buffer so that overflowing chunks are
+// tried too.
 #include "platform/clock.h"
 #include "remote/relay.h"
+#include "sim/radio_module_sim.h"
 #include "sim/programmer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -42,6 +43,17 @@ public:
     }
 };
 
+// The remote-access window, which shows nothing here.
+class QuietView final : public tq::RelayView {
+public:
+    void set_device_label(const std::string&) override {}
+    void show_connected(bool) override {}
+    bool reconnect_ticked() override { return false; }
+    void untick_reconnect() override {}
+    void start_automatic_connect() override {}
+    void show_message(const std::string&) override {}
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -62,32 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         programmer.unit.send_text(std::string(std::size_t(20 * i), 't'));
 
     tq::RelayState relay;
-    std::vector<std::uint8_t> image(300, 0);
-    int image_size = 0;
-    int can_state = 0;
-    tq::RelayHooks& h = relay.hooks;
-    h.find_can_port = [&] { can_state = 1; };
-    h.can_port_state = [&] { return can_state; };
-    h.set_can_port_state = [&](int v) { can_state = v; };
-    h.can_read = [](std::uint8_t* buf, std::size_t max) -> long {
-        const std::size_t n = std::min<std::size_t>(max, 3);
-        std::memset(buf, '@', n);
-        return long(n);
-    };
-    h.can_write = [](const std::uint8_t*, std::size_t n) -> long { return long(n); };
-    h.release_can_port = [&] { can_state = 0; };
-    h.radio_command = [](std::uint8_t, const std::uint8_t*, std::size_t n, std::string& answer) {
-        answer.assign(n * 3, 'r');
-        return n % 2 == 0;
-    };
-    h.radio_command_ack_only = [](std::uint8_t c, const std::uint8_t*, std::size_t) { return c; };
-    h.firmware_image = [&] { return tq::RelayImage{image.data(), image.size(), &image_size}; };
-    h.write_firmware_block = [&](tq::HidDevice&, std::size_t offset, std::uint32_t) {
-        // Only blocks that begin inside the loaded image are asked for.
-        if (offset >= std::size_t(image_size) || std::size_t(image_size) > image.size())
-            std::abort();
-        return 0;
-    };
+    tq::sim::RadioModuleSim module(programmer.unit);
+    module.radio_mode = true;
+    tq::RadioState radio;
+    radio.remote_access = true;
+    tq::FirmwareState firmware;
+    firmware.buffer.resize(tq::kFirmwareHeaderSize + 300);
+    QuietView view;
+    // The CAN-analyzer search finds nothing here.
+    link.serial.sysfs_root = "/nonexistent";
+    link.serial.dev_root = "/nonexistent";
 
     auto channel = std::make_unique<FuzzChannel>();
     FuzzChannel& c = *channel;
@@ -98,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += 1 + n;
     }
     for (int steps = 0; steps < 4096 && relay.channel && !c.incoming.empty(); ++steps)
-        tq::remote_relay_step(relay, link);
+        tq::remote_relay_step(relay, link, radio, firmware, view);
     return 0;
 }

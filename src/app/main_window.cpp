@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/connection_dialog.h"
+#include "app/wiring.h"
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
 #include "config/history_window.h"
@@ -303,7 +304,7 @@ void connect_connection_ui(AppState& a)
     // message the operation shows next stays on screen.
     a.link.on_lost = [] {
         AppState& s = app();
-        if (s.shell.relay_active && s.shell.relay_active())
+        if (s.remote.window)
             return; // remote access runs the device itself
         if (s.connection.state != kSearching)
             disconnect_reset(s.connection, s.connection_ui);
@@ -315,9 +316,9 @@ void loop_iteration(AppState& a)
     ShellState& s = a.shell;
     pump_gtk();
 
-    if (s.relay_active && s.relay_active()) {
-        if (s.relay_step)
-            s.relay_step();
+    // While the remote-access window is open the relay runs the devices.
+    if (a.remote.window) {
+        remote_access_step(remote_access(a));
         return;
     }
 

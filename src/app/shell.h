@@ -63,8 +63,6 @@ struct ShellState {
     std::function<void()> remove_settings_pages;
 
     // Set by subsystems that take part in the loop; unset ones are skipped.
-    std::function<bool()> relay_active;   // the remote-access window is open
-    std::function<void()> relay_step;
     std::function<bool()> autoflash_armed;
     std::function<void()> autoflash_step;
 };

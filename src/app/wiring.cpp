@@ -21,7 +21,6 @@
 #include "radio/radio_update_window.h"
 #include "radio/radio_window.h"
 #include "remote/relay.h"
-#include "remote/relay_devices.h"
 #include "remote/remote_window.h"
 #include "update/update_window.h"
 #include "widgets/kit.h"
@@ -47,26 +46,8 @@ std::string chosen_host(const std::string& from_switch, const char* built_in)
 
 void wire_remote_access(AppState& a)
 {
-    static RemoteAccessContext context{a.remote, a.link, nullptr, {}, {}};
     a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
-    // The devices the relay drives besides the link.
-    connect_can_analyzer_port(a.remote.hooks, a.link.serial,
-                              [] { show_message(can_driver_message()); });
-    connect_radio(a.remote.hooks, a.link, a.radio);
-    // The relay fills the firmware image buffer and writes it block by block.
-    connect_firmware(a.remote.hooks, a.firmware);
-    a.shell.relay_active = [] { return app().remote.window != nullptr; };
-    a.shell.relay_step = [] {
-        AppState& s = app();
-        remote_relay_step(s.remote, s.link);
-    };
-    a.shell.tools.remote_access = [] {
-        AppState& s = app();
-        context.main_window = s.shell.main_window;
-        context.close_tool_windows = [] { close_tool_windows(app()); };
-        context.clear_console = [] { console_reset(app().monitor.console); };
-        open_remote_access_window(context);
-    };
+    a.shell.tools.remote_access = [] { open_remote_access_window(remote_access(app())); };
 }
 
 void wire_update_check(AppState& a)
@@ -151,6 +132,15 @@ void wire_radio(AppState& a)
 }
 
 } // namespace
+
+RemoteAccessContext& remote_access(AppState& a)
+{
+    static RemoteAccessContext context{
+        a.remote, a.link, a.radio, a.firmware, nullptr, [] { close_tool_windows(app()); },
+        [] { console_reset(app().monitor.console); }};
+    context.main_window = a.shell.main_window;
+    return context;
+}
 
 FirmwareShell& firmware_shell()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "remote/remote_window.h"
 
 #include <string>
 
@@ -20,6 +21,10 @@ std::string startup_update_check(AppState& a);
 // State 16: each open tool window's periodic step looks at the reply just
 // polled (code 0 when nothing arrived), in this fixed order.
 void run_periodic_steps(AppState& a);
+
+// The remote-access window's context: the relay, the devices it drives and
+// what it closes and empties when it opens.
+RemoteAccessContext& remote_access(AppState& a);
 
 // What the firmware update of the Tools menu and of autoflash works on.
 FirmwareShell& firmware_shell();

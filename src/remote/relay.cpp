@@ -1,9 +1,12 @@
 #include "remote/relay.h"
 
 #include "link/bytes.h"
+#include "firmware/bootloader.h"
+#include "link/can_analyzer.h"
 #include "link/commands.h"
 #include "platform/clock.h"
 #include "platform/tcp.h"
+#include "radio/bridge.h"
 #include "text/texts.h"
 
 #include <algorithm>
@@ -39,13 +42,13 @@ constexpr int kBlockingReadMs = 10000;
 // sum (taken mod 65535) can be.
 constexpr std::uint16_t kChunkRefused = 0xFFFF;
 
-void call(const std::function<void()>& f)
-{
-    if (f)
-        f();
-}
+bool can_port_open(const LinkState& link) { return link.serial.can_port_state == kCanPortOpen; }
 
-int can_state(const RelayHooks& h) { return h.can_port_state ? h.can_port_state() : 0; }
+// The image part of the firmware buffer, which "@E0" empties and "@E1" fills.
+std::size_t image_capacity(const FirmwareState& f)
+{
+    return f.buffer.size() > kFirmwareHeaderSize ? f.buffer.size() - kFirmwareHeaderSize : 0;
+}
 
 // Bytes the command starting at w[i] (an "@") takes, "@" included; 0 while
 // the bytes there do not tell yet. For "@E1" only its header is counted.
@@ -106,7 +109,11 @@ private:
 // One block's worth of work; lost is set once a send or receive failed.
 class Relay {
 public:
-    Relay(RelayState& s, LinkState& link) : s_(s), link_(link), h_(s.hooks) {}
+    Relay(RelayState& s, LinkState& link, RadioState& radio, FirmwareState& firmware,
+          RelayView& view)
+        : s_(s), link_(link), radio_(radio), firmware_(firmware), view_(view)
+    {
+    }
 
     bool lost = false;
 
@@ -135,7 +142,9 @@ private:
 
     RelayState& s_;
     LinkState& link_;
-    const RelayHooks& h_;
+    RadioState& radio_;
+    FirmwareState& firmware_;
+    RelayView& view_;
 };
 
 bool Relay::send(const std::uint8_t* data, std::size_t count)
@@ -149,26 +158,25 @@ bool Relay::send(const std::uint8_t* data, std::size_t count)
 
 void Relay::release_devices()
 {
-    call(h_.release_can_port);
+    release_can_analyzer_port(link_.serial);
     if (link_.open())
         device_close(link_, "remote access releases the devices");
-    link_.device_kind = kDeviceReleased;
+    s_.devices_released = true;
     s_.blocking_reads = false;
 }
 
 bool Relay::send_status()
 {
-    refresh_device_label(s_, link_);
+    refresh_device_label(s_, link_, view_);
     std::uint8_t status = '!';
-    const int port = can_state(h_);
+    const std::uint8_t port = link_.serial.can_port_state;
     if (link_.open() && link_.device_kind >= 1 && link_.device_kind <= 3) {
         status = std::uint8_t('0' + link_.device_kind);
-    } else if (port == 1) {
+    } else if (port == kCanPortOpen) {
         status = '#';
-    } else if (port == 2) {
+    } else if (port == kCanPortDriverMissing) {
         status = '$';
-        if (h_.set_can_port_state)
-            h_.set_can_port_state(0);
+        link_.serial.can_port_state = kCanPortNone;
     }
     const bool ok = send({'@', status});
     platform::sleep_ms(kStatusPauseMs);
@@ -178,15 +186,12 @@ bool Relay::send_status()
 
 void Relay::serial_from_port()
 {
-    if (can_state(h_) != 1 || !h_.can_read)
+    if (!can_port_open(link_))
         return;
+    // The port reports no read errors: a failed read gives no bytes.
     std::array<std::uint8_t, kRelayReceiveSize> buffer;
-    const long n = h_.can_read(buffer.data(), buffer.size());
-    if (n < 0) {
-        release_devices();
-        send_status();
-        return;
-    }
+    const int n = serial_read(link_.serial, link_.serial.can_port_index, buffer.data(),
+                              int(buffer.size()));
     if (n > 0 && s_.channel && s_.channel->wait_writable(kSerialSendWaitMs))
         send(buffer.data(), std::min(std::size_t(n), buffer.size()));
 }
@@ -230,7 +235,7 @@ void Relay::collected_replies()
 void Relay::radio(const std::uint8_t* c)
 {
     std::string answer;
-    const bool answered = h_.radio_command && h_.radio_command(c[2], c + 5, c[3], answer);
+    const bool answered = radio_command(link_, radio_, c[2], c + 5, c[3], answer);
     if (!answered)
         answer.clear();
     const std::size_t n = std::min<std::size_t>(answer.size(), 255);
@@ -241,7 +246,8 @@ void Relay::radio(const std::uint8_t* c)
 
 void Relay::radio_ack_only(const std::uint8_t* c)
 {
-    const std::uint8_t result = h_.radio_command_ack_only ? h_.radio_command_ack_only(c[2], c + 4, c[3]) : 0;
+    const std::string_view line(reinterpret_cast<const char*>(c + 4), c[3]);
+    const std::uint8_t result = radio_command_ack_only(link_, radio_, c[2], line) ? 1 : 0;
     send({'@', 'a', result});
 }
 
@@ -325,15 +331,15 @@ void Relay::image_chunk(const std::vector<std::uint8_t>& work, std::size_t& i)
         chunk.insert(chunk.end(), buffer.begin(), buffer.begin() + got);
     }
 
-    const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
-    const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
+    const std::size_t capacity = image_capacity(firmware_);
+    const std::size_t size = std::size_t(std::max(firmware_.image_size, 0));
     std::uint16_t sum = kChunkRefused;
-    if (image.data && image.size && size <= image.capacity && n <= image.capacity - size) {
+    if (size <= capacity && n <= capacity - size) {
         std::uint32_t total = 0;
         for (std::uint8_t b : chunk)
             total += b;
-        std::copy(chunk.begin(), chunk.end(), image.data + size);
-        *image.size = int(size + n);
+        std::copy(chunk.begin(), chunk.end(), firmware_.image() + size);
+        firmware_.image_size = int(size + n);
         sum = std::uint16_t(total % 65535);
     }
     send({'@', 'E', '1', std::uint8_t(sum >> 8), std::uint8_t(sum)});
@@ -341,9 +347,8 @@ void Relay::image_chunk(const std::vector<std::uint8_t>& work, std::size_t& i)
 
 void Relay::program_image(std::uint32_t start)
 {
-    const RelayImage image = h_.firmware_image ? h_.firmware_image() : RelayImage{};
-    const std::size_t size = image.size ? std::size_t(std::max(*image.size, 0)) : 0;
-    if (size > image.capacity) {
+    const std::size_t size = std::size_t(std::max(firmware_.image_size, 0));
+    if (size > image_capacity(firmware_)) {
         lost = true;
         return;
     }
@@ -356,8 +361,7 @@ void Relay::program_image(std::uint32_t start)
         }
         // A failed block is treated as a lost connection: the relay cannot
         // be told otherwise in the middle of programming.
-        if (!link_.open() || !h_.write_firmware_block ||
-            h_.write_firmware_block(*link_.device, offset, start) != 0) {
+        if (!link_.open() || write_firmware_block(*link_.device, firmware_, offset, start) != 0) {
             lost = true;
             return;
         }
@@ -396,13 +400,14 @@ Relay::Next Relay::run(const std::uint8_t* c, std::vector<std::uint8_t>& serial)
         send_status();
         return Next::stop;
     case '#':
-        call(h_.find_can_port);
+        find_can_analyzer_port(link_.serial,
+                               [this] { view_.show_message(text(kTextCanDriverMissing)); });
         send_status();
         return Next::stop;
     case 'H':
         if (link_.open()) {
             device_close(link_, "remote access: closed at the technician's command");
-            call(h_.release_can_port);
+            release_can_analyzer_port(link_.serial);
         }
         s_.blocking_reads = false;
         device_open(link_);
@@ -437,11 +442,7 @@ Relay::Next Relay::run(const std::uint8_t* c, std::vector<std::uint8_t>& serial)
     case 'E':
         switch (c[2]) {
         case '0':
-            if (h_.firmware_image) {
-                const RelayImage image = h_.firmware_image();
-                if (image.size)
-                    *image.size = 0;
-            }
+            firmware_.image_size = 0;
             send({'@', 'E', '0'});
             break;
         case '2':
@@ -503,9 +504,10 @@ void Relay::handle_block(const std::uint8_t* data, std::size_t count)
             return;
         }
     }
-    if (lost || serial.empty() || can_state(h_) != 1)
+    if (lost || serial.empty() || !can_port_open(link_))
         return;
-    if (!h_.can_write || h_.can_write(serial.data(), serial.size()) < 0) {
+    if (serial_write(link_.serial, link_.serial.can_port_index, serial.data(),
+                     int(serial.size())) < 0) {
         release_devices();
         send_status();
     }
@@ -518,15 +520,15 @@ std::unique_ptr<RelayChannel> tcp_relay_channel(std::unique_ptr<platform::TcpCon
     return std::make_unique<TcpChannel>(std::move(c));
 }
 
-void refresh_device_label(RelayState& s, LinkState& link)
+void refresh_device_label(RelayState& s, const LinkState& link, RelayView& view)
 {
     std::string label;
-    if (link.device_kind == kDeviceReleased) {
+    if (s.devices_released) {
         label = text(297);
-        link.device_kind = kDeviceNone;
-    } else if (link.open() || can_state(s.hooks) == 1) {
+        s.devices_released = false;
+    } else if (link.open() || can_port_open(link)) {
         const char* what = "???";
-        if (can_state(s.hooks) == 1)
+        if (can_port_open(link))
             what = "CAN";
         else if (link.device_kind == kDeviceProgrammer)
             what = "M";
@@ -538,34 +540,35 @@ void refresh_device_label(RelayState& s, LinkState& link)
     } else {
         label = text(293);
     }
-    if (s.hooks.set_device_label)
-        s.hooks.set_device_label(label);
+    view.set_device_label(label);
 }
 
-bool relay_handle_block(RelayState& s, LinkState& link, const std::uint8_t* data, std::size_t count)
+bool relay_handle_block(RelayState& s, LinkState& link, RadioState& radio,
+                        FirmwareState& firmware, RelayView& view, const std::uint8_t* data,
+                        std::size_t count)
 {
-    Relay relay(s, link);
+    Relay relay(s, link, radio, firmware, view);
     relay.handle_block(data, count);
     if (relay.lost) {
-        remote_disconnect(s, link, false);
+        remote_disconnect(s, link, radio, view, false);
         return false;
     }
     return true;
 }
 
-bool remote_connect(RelayState& s, LinkState& link, const std::string& password, bool user)
+bool remote_connect(RelayState& s, LinkState& link, RadioState& radio, RelayView& view,
+                    const std::string& password, bool user)
 {
-    const RelayHooks& h = s.hooks;
     if (s.channel)
         return true;
     auto fail = [&](int message, bool login_refused) {
         // The toggle goes back off as for the user's disconnect, so a relay
         // that is already connected hears "@!".
-        remote_disconnect(s, link, true);
+        remote_disconnect(s, link, radio, view, true);
         if (login_refused)
-            call(h.untick_reconnect);
-        if (user && h.show_message)
-            h.show_message(text(message));
+            view.untick_reconnect();
+        if (user)
+            view.show_message(text(message));
         s.reconnect_countdown = kReconnectSteps;
         return false;
     };
@@ -606,14 +609,13 @@ bool remote_connect(RelayState& s, LinkState& link, const std::string& password,
     s.pending_command.clear();
     s.collector.clear();
     s.blocking_reads = false;
-    if (h.session_changed)
-        h.session_changed(true);
-    if (h.show_connected)
-        h.show_connected(true);
+    radio.remote_access = true;
+    view.show_connected(true);
     return true;
 }
 
-void remote_disconnect(RelayState& s, LinkState& link, bool user)
+void remote_disconnect(RelayState& s, LinkState& link, RadioState& radio, RelayView& view,
+                       bool user)
 {
     const bool connected = s.channel != nullptr;
     if (connected)
@@ -626,38 +628,36 @@ void remote_disconnect(RelayState& s, LinkState& link, bool user)
         const std::uint8_t bye[] = {'@', '!'};
         s.channel->send(bye, sizeof bye);
         s.channel.reset();
-        if (s.hooks.session_changed)
-            s.hooks.session_changed(false);
+        radio.remote_access = false;
     }
     s.activity_countdown = 0;
     s.escape_pending = false;
     s.pending_command.clear();
     s.blocking_reads = false;
-    if (s.hooks.show_connected)
-        s.hooks.show_connected(false);
+    view.show_connected(false);
 }
 
-void remote_relay_step(RelayState& s, LinkState& link)
+void remote_relay_step(RelayState& s, LinkState& link, RadioState& radio,
+                       FirmwareState& firmware, RelayView& view)
 {
-    const RelayHooks& h = s.hooks;
     if (!s.channel) {
         s.idle_steps = 0;
         platform::sleep_ms(kIdlePaceMs);
         if (s.reconnect_countdown == kNoReconnect)
             return;
         const std::uint16_t was = s.reconnect_countdown--;
-        if (was == 0 && h.reconnect_ticked && h.reconnect_ticked()) {
+        if (was == 0 && view.reconnect_ticked()) {
             s.reconnect_countdown = 0;
-            call(h.start_automatic_connect);
+            view.start_automatic_connect();
         }
         return;
     }
 
     if (++s.idle_steps > kRelayIdleLimit) {
-        remote_disconnect(s, link, false);
+        remote_disconnect(s, link, radio, view, false);
         return;
     }
-    Relay relay(s, link);
+    Relay relay(s, link, radio, firmware, view);
     // The step runs on every pass of the loop, which does not pause while
     // the relay is on: no allocation, no clearing of the block.
     std::array<std::uint8_t, kRelayReceiveSize> block;
@@ -667,8 +667,8 @@ void remote_relay_step(RelayState& s, LinkState& link)
     if (n == -2) {
         if (s.activity_countdown > 0)
             --s.activity_countdown;
-        else if (h.set_device_label)
-            h.set_device_label(text(292));
+        else
+            view.set_device_label(text(292));
         relay.serial_from_port();
     } else if (n <= 0) {
         relay.lost = true;
@@ -677,12 +677,12 @@ void remote_relay_step(RelayState& s, LinkState& link)
         if (n == 1 && block[0] == ' ')
             return; // keep-alive
         if (s.activity_countdown == 0)
-            refresh_device_label(s, link);
+            refresh_device_label(s, link, view);
         s.activity_countdown = kActivitySteps;
         relay.handle_block(block.data(), std::size_t(n));
     }
     if (relay.lost)
-        remote_disconnect(s, link, false);
+        remote_disconnect(s, link, radio, view, false);
 }
 
 } // namespace tq

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,8 +12,6 @@
 typedef struct _GtkWidget GtkWidget;
 
 namespace tq {
-
-class HidDevice;
 
 inline constexpr std::uint16_t kRelayPort = 55555;
 inline constexpr std::uint16_t kNoReconnect = 0xFFFF;
@@ -24,8 +21,6 @@ inline constexpr int kActivitySteps = 50;
 inline constexpr std::size_t kCollectorSize = 32768;
 inline constexpr std::size_t kRelayReceiveSize = 8192;
 inline constexpr std::size_t kPasswordMax = 38;
-// device_kind after the relay released the device with "@!".
-inline constexpr int kDeviceReleased = -1;
 
 // The byte stream to the relay. The production one is a TCP connection;
 // tests and the fuzz target may put another behind it.
@@ -42,50 +37,23 @@ public:
     virtual long receive(std::uint8_t* data, std::size_t max, int timeout_ms) = 0;
 };
 
-// The firmware image the relay fills with "@E1" and writes with "@E5".
-struct RelayImage {
-    std::uint8_t* data = nullptr;
-    std::size_t capacity = 0;
-    int* size = nullptr;
-};
-
-// What the relay needs of the rest of the program. Unset members do
-// nothing (or report failure where they return something).
-struct RelayHooks {
-    // The CAN-analyzer port.
-    std::function<void()> find_can_port;               // state 1 found, 2 driver missing
-    std::function<int()> can_port_state;
-    std::function<void(int)> set_can_port_state;
-    std::function<long(std::uint8_t*, std::size_t)> can_read;         // bytes, -1 error
-    std::function<long(const std::uint8_t*, std::size_t)> can_write;  // bytes, -1 error
-    std::function<void()> release_can_port;
-
-    // Radio text commands through the unit: true when answered, with the
-    // answer text.
-    std::function<bool(std::uint8_t, const std::uint8_t*, std::size_t, std::string&)>
-        radio_command;
-    // The result byte of a command whose answer is not read.
-    std::function<std::uint8_t(std::uint8_t, const std::uint8_t*, std::size_t)>
-        radio_command_ack_only;
-
-    // Bootloader programming: 56 image bytes at offset to flash start +
-    // offset, read back; 0 on success.
-    std::function<int(HidDevice&, std::size_t offset, std::uint32_t start)> write_firmware_block;
-    std::function<RelayImage()> firmware_image;
-
-    // A relay session began (true) or ended (false).
-    std::function<void(bool)> session_changed;
-
-    // The window.
-    std::function<void(const std::string&)> set_device_label;
+// The remote-access window as the relay sees it. The window implements it;
+// tests put a recorder in its place.
+class RelayView {
+public:
+    virtual ~RelayView() = default;
+    // "Disconnected.", "Remote access active: ...", "Waiting for remote
+    // access." and the like.
+    virtual void set_device_label(const std::string& label) = 0;
     // Connected: connection label, "Disconnect" on red. Not connected:
     // toggle off with "Connect", both labels empty.
-    std::function<void(bool connected)> show_connected;
-    std::function<bool()> reconnect_ticked;
-    std::function<void()> untick_reconnect;
+    virtual void show_connected(bool connected) = 0;
+    // The reconnect box.
+    virtual bool reconnect_ticked() = 0;
+    virtual void untick_reconnect() = 0;
     // An automatic attempt: the toggle turned on by the program.
-    std::function<void()> start_automatic_connect;
-    std::function<void(const std::string&)> show_message;
+    virtual void start_automatic_connect() = 0;
+    virtual void show_message(const std::string& message) = 0;
 };
 
 struct RelayState {
@@ -104,7 +72,9 @@ struct RelayState {
     bool f_timeout = false;
     bool blocking_reads = false;            // "@E2" was given for the open device
 
-    RelayHooks hooks;
+    // The relay released the devices with "@!": the device label says
+    // "Disconnected." once.
+    bool devices_released = false;
 
     // The window.
     GtkWidget* window = nullptr;

@@ -1,5 +1,6 @@
 #include "remote/remote_window.h"
 
+#include "link/can_analyzer.h"
 #include "remote/relay.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
@@ -40,18 +41,51 @@ void set_device_label(RelayState& s, const std::string& label)
         gtk_label_set_text(GTK_LABEL(s.device_label), label.c_str());
 }
 
+// The window as the relay sees it.
+class WindowView final : public RelayView {
+public:
+    explicit WindowView(RelayState& s) : s_(s) {}
+
+    void set_device_label(const std::string& label) override { tq::set_device_label(s_, label); }
+    void show_connected(bool connected) override { tq::show_connected(s_, connected); }
+    bool reconnect_ticked() override
+    {
+        return s_.reconnect_check &&
+               gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(s_.reconnect_check));
+    }
+    void untick_reconnect() override
+    {
+        if (s_.reconnect_check)
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(s_.reconnect_check), FALSE);
+    }
+    void start_automatic_connect() override
+    {
+        if (!s_.toggle)
+            return;
+        s_.automatic_attempt = true;
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(s_.toggle), TRUE);
+        s_.automatic_attempt = false;
+    }
+    void show_message(const std::string& message) override { tq::show_message(message); }
+
+private:
+    RelayState& s_;
+};
+
 void on_toggled(GtkToggleButton* button, gpointer data)
 {
     auto& ctx = *static_cast<RemoteAccessContext*>(data);
     RelayState& s = ctx.relay;
     if (s.toggle_by_program)
         return;
+    WindowView view(s);
     if (gtk_toggle_button_get_active(button)) {
         const bool user = !s.automatic_attempt;
         s.automatic_attempt = false;
-        remote_connect(s, ctx.link, gtk_entry_get_text(GTK_ENTRY(s.password_entry)), user);
+        remote_connect(s, ctx.link, ctx.radio, view,
+                       gtk_entry_get_text(GTK_ENTRY(s.password_entry)), user);
     } else {
-        remote_disconnect(s, ctx.link, true);
+        remote_disconnect(s, ctx.link, ctx.radio, view, true);
     }
 }
 
@@ -59,30 +93,6 @@ gboolean on_delete(GtkWidget*, GdkEvent*, gpointer data)
 {
     close_remote_access_window(*static_cast<RemoteAccessContext*>(data));
     return TRUE;
-}
-
-void install_window_hooks(RemoteAccessContext& ctx)
-{
-    RelayState& s = ctx.relay;
-    RelayHooks& h = s.hooks;
-    h.set_device_label = [&s](const std::string& t) { set_device_label(s, t); };
-    h.show_connected = [&s](bool connected) { show_connected(s, connected); };
-    h.reconnect_ticked = [&s] {
-        return s.reconnect_check &&
-               gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(s.reconnect_check));
-    };
-    h.untick_reconnect = [&s] {
-        if (s.reconnect_check)
-            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(s.reconnect_check), FALSE);
-    };
-    h.start_automatic_connect = [&s] {
-        if (!s.toggle)
-            return;
-        s.automatic_attempt = true;
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(s.toggle), TRUE);
-        s.automatic_attempt = false;
-    };
-    h.show_message = [](const std::string& t) { show_message(t); };
 }
 
 void build_window(RemoteAccessContext& ctx)
@@ -147,7 +157,6 @@ void open_remote_access_window(RemoteAccessContext& ctx)
     // Text frames from the unit go to the relay, not to the console.
     ctx.link.return_text_frames = true;
     s.reconnect_countdown = kNoReconnect;
-    install_window_hooks(ctx);
     build_window(ctx);
     if (ctx.main_window)
         gtk_widget_hide(ctx.main_window);
@@ -158,10 +167,10 @@ void close_remote_access_window(RemoteAccessContext& ctx)
     RelayState& s = ctx.relay;
     if (!s.window)
         return;
-    remote_disconnect(s, ctx.link, true);
+    WindowView view(s);
+    remote_disconnect(s, ctx.link, ctx.radio, view, true);
     // The serial port was the relay's; another program may want it now.
-    if (s.hooks.release_can_port)
-        s.hooks.release_can_port();
+    release_can_analyzer_port(ctx.link.serial);
     GtkWidget* window = s.window;
     s.window = nullptr;
     s.password_entry = s.toggle = s.connection_label = s.device_label = s.reconnect_check =
@@ -171,6 +180,12 @@ void close_remote_access_window(RemoteAccessContext& ctx)
     if (ctx.main_window)
         gtk_widget_show(ctx.main_window);
     device_close(ctx.link, "remote access window closed");
+}
+
+void remote_access_step(RemoteAccessContext& ctx)
+{
+    WindowView view(ctx.relay);
+    remote_relay_step(ctx.relay, ctx.link, ctx.radio, ctx.firmware, view);
 }
 
 } // namespace tq

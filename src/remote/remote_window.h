@@ -4,7 +4,9 @@
 // work.
 #pragma once
 
+#include "firmware/firmware_state.h"
 #include "link/link.h"
+#include "radio/radio_state.h"
 #include "remote/relay_state.h"
 
 #include <functional>
@@ -14,6 +16,8 @@ namespace tq {
 struct RemoteAccessContext {
     RelayState& relay;
     LinkState& link;
+    RadioState& radio;
+    FirmwareState& firmware;
     GtkWidget* main_window = nullptr;
     std::function<void()> close_tool_windows;
     // Empties the console store and closes an open log file.
@@ -27,5 +31,8 @@ void open_remote_access_window(RemoteAccessContext& ctx);
 // Disconnects as the user, destroys the window, shows the main window and
 // closes the device.
 void close_remote_access_window(RemoteAccessContext& ctx);
+// The poll loop's step while the window is open: the relay step, shown in
+// the window.
+void remote_access_step(RemoteAccessContext& ctx);
 
 } // namespace tq

@@ -4,9 +4,11 @@
 #include "app/wiring.h"
 #include "gui/gui_support.h"
 #include "monitor/console.h"
+#include "link/can_analyzer.h"
 #include "platform/clock.h"
 #include "remote/relay.h"
 #include "remote/remote_window.h"
+#include "sim/can_analyzer_unit.h"
 #include "support/loopback.h"
 #include "support/sim_link.h"
 #include "support/temp_folder.h"
@@ -45,10 +47,14 @@ struct RemoteWindowRig {
     test::LoopbackServer server;
     test::SimLink sim;
     RelayState relay;
+    RadioState radio;
+    FirmwareState firmware;
     GtkWidget* main_window = nullptr;
     int tool_windows_closed = 0;
     int console_cleared = 0;
-    RemoteAccessContext context{relay, sim.link, nullptr, [this] { ++tool_windows_closed; },
+    RemoteAccessContext context{relay,   sim.link,
+                                radio,   firmware,
+                                nullptr, [this] { ++tool_windows_closed; },
                                 [this] { ++console_cleared; }};
 };
 
@@ -86,14 +92,21 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
     EXPECT_EQ(label_text(r.relay.connection_label), "Connected to Arvenco server.");
     for (int i = 0; i < 1000 && !r.sim.link.open(); ++i) // each step waits at most 10 ms
-        remote_relay_step(r.relay, r.sim.link);
+        remote_access_step(r.context);
     EXPECT_EQ(label_text(r.relay.device_label), "Remote access active: M.");
     test::save_screenshot(r.relay.window, "remote_access_connected");
 
     // The user's disconnect: the relay hears "@!", the window resets. The
     // CAN-analyzer port is let go only with the window.
-    int port_releases = 0;
-    r.relay.hooks.release_can_port = [&port_releases] { ++port_releases; };
+    sim::Pty pty;
+    sim::SysfsTree tree;
+    tree.add_usb_device("1-2", "12aa", "4f58", {"ttyACM0"});
+    tree.point_dev("ttyACM0", pty.slave_name());
+    SerialState& serial = r.sim.link.serial;
+    serial.sysfs_root = tree.root();
+    serial.dev_root = tree.dev();
+    find_can_analyzer_port(serial, {});
+    ASSERT_EQ(serial.can_port_state, kCanPortOpen);
     gtk_button_clicked(GTK_BUTTON(r.relay.toggle));
     r.server.join();
     EXPECT_EQ(password, "secret\n");
@@ -102,10 +115,10 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_EQ(label_text(r.relay.connection_label), "");
     EXPECT_EQ(label_text(r.relay.device_label), "");
     EXPECT_EQ(r.relay.reconnect_countdown, kNoReconnect);
-    EXPECT_EQ(port_releases, 0);
+    EXPECT_EQ(serial.can_port_state, kCanPortOpen);
 
     close_remote_access_window(r.context);
-    EXPECT_EQ(port_releases, 1);
+    EXPECT_EQ(serial.can_port_state, kCanPortNone);
     EXPECT_EQ(r.relay.window, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(r.main_window));
     EXPECT_FALSE(r.sim.link.return_text_frames);
@@ -128,7 +141,7 @@ TEST(RemoteWindow, AFailedAttemptShowsWhyAndTurnsTheToggleBack)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.relay.reconnect_check), TRUE);
     platform::ScopedVirtualClock clock;
     for (int i = 0; i < 301; ++i)
-        remote_relay_step(r.relay, r.sim.link);
+        remote_access_step(r.context);
     EXPECT_EQ(widget_state().message_window, nullptr);
     EXPECT_EQ(r.relay.reconnect_countdown, kReconnectSteps);
     EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.toggle)));
@@ -154,7 +167,6 @@ TEST(RemoteWindow, TheProgramsMenuActionEmptiesTheConsole)
     ASSERT_TRUE(a.shell.tools.remote_access);
     a.shell.tools.remote_access();
     ASSERT_NE(a.remote.window, nullptr);
-    EXPECT_TRUE(a.shell.relay_active());
     EXPECT_TRUE(console.store.empty());
     EXPECT_EQ(console.log_file, nullptr);
     EXPECT_TRUE(a.link.return_text_frames);
@@ -174,7 +186,7 @@ TEST(RemoteWindow, TheProgramsMenuActionEmptiesTheConsole)
     g_signal_emit_by_name(a.remote.window, "delete-event", close, &handled);
     gdk_event_free(close);
     EXPECT_EQ(a.remote.window, nullptr);
-    EXPECT_FALSE(a.shell.relay_active());
+
     EXPECT_FALSE(a.link.return_text_frames);
 }
 

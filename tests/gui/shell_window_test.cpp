@@ -4,12 +4,14 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/menus_window.h"
+#include "app/wiring.h"
 #include "config/pin_dialog.h"
 #include "config/settings_pages.h"
 #include "gui/main_window_rig.h"
 #include "gui/x_selection.h"
 #include "modules/modules_window.h"
 #include "prefs/themes.h"
+#include "remote/relay_fixture.h"
 #include "sim/can_analyzer_unit.h"
 #include "sim/demo.h"
 #include "support/temp_folder.h"
@@ -326,28 +328,32 @@ TEST(MainWindow, TheRelayReachesTheCanAnalyzerPort)
     SerialState& serial = app().link.serial;
     serial.sysfs_root = unit.sysfs_root();
     serial.dev_root = unit.dev_root();
-    const RelayHooks& h = app().remote.hooks;
-    ASSERT_TRUE(h.find_can_port && h.can_write && h.can_read && h.release_can_port);
+    // The relay as the program wires it, connected through memory.
+    RemoteAccessContext& context = remote_access(app());
+    test::MemoryChannel channel;
+    app().remote.channel = std::make_unique<test::ForwardingChannel>(channel);
+    auto obey = [&](const std::string& block) {
+        channel.sent.clear();
+        channel.incoming.push_back(block);
+        remote_access_step(context);
+        return channel.sent;
+    };
     testing::internal::CaptureStdout();
-    h.find_can_port();
+    EXPECT_EQ(obey("@#"), "@#");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(h.can_port_state(), 1);
-    const std::uint8_t frame[] = {'t', '1', '2', '3'};
-    EXPECT_EQ(h.can_write(frame, sizeof frame), 4);
-    std::uint8_t buffer[8];
-    EXPECT_EQ(h.can_read(buffer, sizeof buffer), 0);
-    h.release_can_port();
-    EXPECT_EQ(h.can_port_state(), 0);
-    EXPECT_EQ(h.can_write(frame, sizeof frame), -1);
+    EXPECT_EQ(serial.can_port_state, kCanPortOpen);
+    EXPECT_EQ(obey("t123"), "");
     unit.step();
     EXPECT_EQ(unit.received, "t123");
+    EXPECT_EQ(obey("@!"), "@!");
+    EXPECT_EQ(serial.can_port_state, kCanPortNone);
 
     sim::CanAnalyzerUnit without_driver(nullptr, false);
     serial.sysfs_root = without_driver.sysfs_root();
-    h.find_can_port();
-    EXPECT_EQ(h.can_port_state(), 2);
+    EXPECT_EQ(obey("@#"), "@$");
     ASSERT_NE(widget_state().message_window, nullptr);
     close_message_window();
+    app().remote.channel.reset();
 }
 
 // Run in a process of its own (the toolkit reads its resource files once,

@@ -3,10 +3,10 @@
 // simulated radio module behind the unit.
 #include "relay_fixture.h"
 
-#include "remote/relay_devices.h"
 #include "sim/can_analyzer_unit.h"
 #include "sim/radio_module_sim.h"
 #include "sim/usb_bootloader.h"
+#include "text/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -18,71 +18,46 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string drain_for(const sim::Pty& pty, std::size_t want)
-{
-    std::string got;
-    for (int i = 0; i < 100 && got.size() < want; ++i) {
-        got += pty.drain();
-        if (got.size() < want)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return got;
-}
-
 TEST(RelayCanPort, SerialDataGoesBothWaysThroughTheFoundPort)
 {
-    sim::Pty pty;
-    sim::SysfsTree tree;
-    tree.add_usb_device("1-2", "12aa", "4f58", {"ttyACM0"});
-    tree.point_dev("ttyACM0", pty.slave_name());
-    SerialState serial;
-    serial.sysfs_root = tree.root();
-    serial.dev_root = tree.dev();
-
     test::RelayRig rig;
-    int driver_messages = 0;
-    connect_can_analyzer_port(rig.relay.hooks, serial, [&] { ++driver_messages; });
+    rig.plug_can_unit();
+    const SerialState& serial = rig.sim.link.serial;
 
     EXPECT_EQ(rig.feed("@#"), "@#");
     EXPECT_EQ(serial.can_port_state, kCanPortOpen);
-    EXPECT_EQ(rig.devices.labels.back(), "Remote access active: CAN.");
+    EXPECT_EQ(rig.view.labels.back(), "Remote access active: CAN.");
 
     // Doubled "@" from the relay reaches the port as one.
     EXPECT_EQ(rig.feed("ab@@c@"), "");
     EXPECT_EQ(rig.feed("@d"), "");
-    EXPECT_EQ(drain_for(pty, 5), "ab@c@d");
+    EXPECT_EQ(rig.can_written(6), "ab@c@d");
 
     // The port's bytes go to the relay as they are, "@" not doubled.
-    pty.send("x@y\x00z"s);
+    rig.can_pty.send("x@y\x00z"s);
     std::string from_port;
     for (int i = 0; i < 100 && from_port.size() < 5; ++i) {
         rig.channel.sent.clear();
-        remote_relay_step(rig.relay, rig.sim.link);
+        rig.step();
         from_port += rig.channel.sent;
     }
     EXPECT_EQ(from_port, "x@y\0z"s);
 
     EXPECT_EQ(rig.feed("@!"), "@!");
     EXPECT_EQ(serial.can_port_state, kCanPortNone);
-    EXPECT_EQ(driver_messages, 0);
+    EXPECT_TRUE(rig.view.messages.empty());
 }
 
 TEST(RelayCanPort, AUnitWithoutDriverIsReportedOnce)
 {
-    sim::SysfsTree tree;
-    tree.add_usb_device("1-2", "12aa", "4f58", {});
-    SerialState serial;
-    serial.sysfs_root = tree.root();
-    serial.dev_root = tree.dev();
     test::RelayRig rig;
-    int driver_messages = 0;
-    connect_can_analyzer_port(rig.relay.hooks, serial, [&] { ++driver_messages; });
+    rig.plug_can_unit(false);
 
     EXPECT_EQ(rig.feed("@#"), "@$");
-    EXPECT_EQ(driver_messages, 1);
-    EXPECT_EQ(serial.can_port_state, kCanPortNone);
+    EXPECT_EQ(rig.view.messages, std::vector<std::string>{text(kTextCanDriverMissing)});
+    EXPECT_EQ(rig.can_state(), kCanPortNone);
     EXPECT_EQ(rig.feed("@#"), "@$");
-    EXPECT_EQ(driver_messages, 2);
+    EXPECT_EQ(rig.view.messages.size(), 2u);
 }
 
 TEST(RelayRadio, CommandsReachTheModuleWhileASessionRuns)
@@ -91,22 +66,21 @@ TEST(RelayRadio, CommandsReachTheModuleWhileASessionRuns)
     rig.sim.open();
     sim::RadioModuleSim module(rig.sim.programmer.unit);
     module.radio_mode = true; // the relay's own frames put the unit there
-    RadioState radio;
-    connect_radio(rig.relay.hooks, rig.sim.link, radio);
+    RadioState& radio = rig.radio;
+    radio.remote_access = false; // before the login
 
     // No session: the radio path is closed and nothing is sent.
     EXPECT_EQ(rig.feed("@B\x01\x00\x00"s), "@A\0"s);
     EXPECT_TRUE(module.lines.empty());
 
-    rig.relay.hooks.session_changed(true);
-    EXPECT_TRUE(radio.remote_access);
+    radio.remote_access = true; // as the login leaves it
     EXPECT_EQ(rig.feed("@B\x01\x00\x00"s), "@A\x05" "1.5.6");
     EXPECT_EQ(rig.feed("@b\x12\x02" "00"), "@a\x01");
     ASSERT_EQ(module.lines.size(), 2u);
     EXPECT_EQ(module.lines[1].substr(0, 4), "1200");
 
     // The session ends with the connection.
-    remote_disconnect(rig.relay, rig.sim.link, true);
+    rig.disconnect(true);
     EXPECT_FALSE(radio.remote_access);
 }
 
@@ -123,8 +97,7 @@ std::string boot_report(std::initializer_list<int> head)
 TEST(RelayBootloader, ARemoteFirmwareUpdateReachesTheFlash)
 {
     test::RelayRig rig;
-    FirmwareState firmware;
-    connect_firmware(rig.relay.hooks, firmware);
+    const FirmwareState& firmware = rig.firmware;
     sim::UsbBootloader& boot = sim::attach_bootloader(rig.sim.programmer);
 
     // The relay sends the unit into its bootloader and opens that.
@@ -134,7 +107,7 @@ TEST(RelayBootloader, ARemoteFirmwareUpdateReachesTheFlash)
     for (int i = 0; i < 50 && status != "@2"; ++i)
         status = rig.feed("@H");
     ASSERT_EQ(status, "@2");
-    EXPECT_EQ(rig.devices.labels.back(), "Remote access active: BOOT.");
+    EXPECT_EQ(rig.view.labels.back(), "Remote access active: BOOT.");
 
     // Erase: program complete, unlock twice, erase; then a query whose
     // answer waits for the erase.

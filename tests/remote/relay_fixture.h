@@ -1,13 +1,17 @@
-// A relay on a simulated programmer, with fakes for the devices that the
-// relay drives besides the link: the CAN-analyzer port, the radio module and
-// the bootloader's block writes.
+// A relay on a simulated programmer and the devices it drives besides the
+// link, wired as the program wires them, with the window as a recorder.
 #pragma once
 
+#include "link/can_analyzer.h"
 #include "remote/relay.h"
+#include "sim/can_analyzer_unit.h"
 #include "support/sim_link.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -58,128 +62,126 @@ private:
     MemoryChannel& to_;
 };
 
-struct FakeDevices {
-    // CAN-analyzer port.
-    int can_state = 0;
-    int found_state = 1;            // what a search finds
-    std::string serial_written;
-    std::string serial_to_read;
-    bool serial_error = false;
-    int releases = 0;
-    // Radio.
-    std::string radio_answer = "1.5.6";
-    bool radio_answers = true;
-    std::vector<std::string> radio_sent;
-    // Bootloader programming.
-    std::vector<std::uint8_t> image;
-    int image_size = 0;
-    std::vector<std::size_t> blocks_written;
-    std::uint32_t flash_start = 0;
-    long fail_block_at = -1;
-    // Window.
+// The remote-access window as a recorder.
+struct RecordingView final : RelayView {
     std::vector<std::string> labels;
     std::vector<std::string> messages;
     std::vector<bool> shown;        // show_connected calls
-    std::vector<bool> sessions;     // session_changed calls
     int automatic_attempts = 0;
     bool ticked = false;
     int unticked = 0;
+    // What an automatic attempt does besides being counted.
+    std::function<void()> on_automatic_connect;
+    // Whether the radio path was open each time the window was updated.
+    const RadioState* radio = nullptr;
+    std::vector<bool> radio_open;
+
+    void set_device_label(const std::string& t) override { labels.push_back(t); }
+    void show_connected(bool on) override
+    {
+        shown.push_back(on);
+        if (radio)
+            radio_open.push_back(radio->remote_access);
+    }
+    bool reconnect_ticked() override { return ticked; }
+    void untick_reconnect() override
+    {
+        ticked = false;
+        ++unticked;
+    }
+    void start_automatic_connect() override
+    {
+        ++automatic_attempts;
+        if (on_automatic_connect)
+            on_automatic_connect();
+    }
+    void show_message(const std::string& t) override { messages.push_back(t); }
 };
 
-inline void install_fakes(RelayHooks& h, FakeDevices& d)
+// Bytes the host wrote to a pseudo-terminal's slave, waiting until want of
+// them have arrived (the kernel passes them on a little later).
+inline std::string drain_for(const sim::Pty& pty, std::size_t want)
 {
-    h.find_can_port = [&d] { d.can_state = d.found_state; };
-    h.can_port_state = [&d] { return d.can_state; };
-    h.set_can_port_state = [&d](int v) { d.can_state = v; };
-    h.can_read = [&d](std::uint8_t* buf, std::size_t max) -> long {
-        if (d.serial_error)
-            return -1;
-        const std::size_t n = std::min(max, d.serial_to_read.size());
-        std::copy_n(d.serial_to_read.begin(), n, buf);
-        d.serial_to_read.erase(0, n);
-        return long(n);
-    };
-    h.can_write = [&d](const std::uint8_t* data, std::size_t n) -> long {
-        if (d.serial_error)
-            return -1;
-        d.serial_written.append(reinterpret_cast<const char*>(data), n);
-        return long(n);
-    };
-    h.release_can_port = [&d] {
-        if (d.can_state != 0)
-            ++d.releases;
-        d.can_state = 0;
-    };
-    h.radio_command = [&d](std::uint8_t code, const std::uint8_t* data, std::size_t n,
-                           std::string& answer) {
-        d.radio_sent.push_back(std::to_string(code) + ":" +
-                               std::string(reinterpret_cast<const char*>(data), n));
-        answer = d.radio_answers ? d.radio_answer : "";
-        return d.radio_answers;
-    };
-    h.radio_command_ack_only = [&d](std::uint8_t code, const std::uint8_t* data, std::size_t n) {
-        d.radio_sent.push_back(std::to_string(code) + ":" +
-                               std::string(reinterpret_cast<const char*>(data), n));
-        return std::uint8_t(0x01);
-    };
-    h.firmware_image = [&d] {
-        return RelayImage{d.image.data(), d.image.size(), &d.image_size};
-    };
-    h.write_firmware_block = [&d](HidDevice&, std::size_t offset, std::uint32_t start) {
-        if (long(offset) == d.fail_block_at)
-            return 1;
-        d.blocks_written.push_back(offset);
-        d.flash_start = start;
-        return 0;
-    };
-    h.set_device_label = [&d](const std::string& t) { d.labels.push_back(t); };
-    h.show_message = [&d](const std::string& t) { d.messages.push_back(t); };
-    h.show_connected = [&d](bool on) { d.shown.push_back(on); };
-    h.session_changed = [&d](bool on) { d.sessions.push_back(on); };
-    h.reconnect_ticked = [&d] { return d.ticked; };
-    h.untick_reconnect = [&d] {
-        d.ticked = false;
-        ++d.unticked;
-    };
-    h.start_automatic_connect = [&d] { ++d.automatic_attempts; };
+    std::string got;
+    for (int i = 0; i < 100 && got.size() < want; ++i) {
+        got += pty.drain();
+        if (got.size() < want)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return got;
 }
 
-// A relay connected through a memory channel to a simulated programmer.
+// The relay wired as the program wires it: the link of a simulated
+// programmer with its CAN-analyzer search pointed at a sysfs tree (a unit
+// plugged there has a pseudo-terminal for its port), the radio state, the
+// firmware image and the window, here a recorder. The relay is connected
+// through a memory channel.
 struct RelayRig {
     explicit RelayRig(sim::Variant variant = sim::Variant::Programmer64,
-                      std::size_t image_capacity = 525296)
+                      std::size_t image_capacity = kFirmwareImageCapacity)
         : sim(variant)
     {
-        devices.image.assign(image_capacity, 0);
-        install_fakes(relay.hooks, devices);
+        firmware.buffer.assign(kFirmwareHeaderSize + image_capacity, 0);
+        sim.link.serial.sysfs_root = can_tree.root();
+        sim.link.serial.dev_root = can_tree.dev();
         connect();
         sim.link.return_text_frames = true;
     }
 
-    void connect() { relay.channel = std::make_unique<ForwardingChannel>(channel); }
+    void connect()
+    {
+        relay.channel = std::make_unique<ForwardingChannel>(channel);
+        radio.remote_access = true; // as a login leaves it
+    }
     bool connected() const { return relay.channel != nullptr; }
+
+    // A CAN-analyzer unit is plugged in, with its driver bound or without.
+    void plug_can_unit(bool driver = true)
+    {
+        can_tree.add_usb_device("1-2", "12aa", "4f58",
+                                driver ? std::vector<std::string>{"ttyACM0"}
+                                       : std::vector<std::string>{});
+        if (driver)
+            can_tree.point_dev("ttyACM0", can_pty.slave_name());
+    }
+    void unplug_can_unit() { can_tree.remove_usb_device("1-2"); }
+    // Plugged in and its port opened, as "@#" leaves it.
+    void open_can_port()
+    {
+        plug_can_unit();
+        find_can_analyzer_port(sim.link.serial, {});
+    }
+    std::uint8_t can_state() const { return sim.link.serial.can_port_state; }
+    // What reached the unit's port; waits for want bytes.
+    std::string can_written(std::size_t want = 0) { return drain_for(can_pty, want); }
 
     // Hands one block to the parser; returns what the program answered.
     std::string feed(const std::string& block)
     {
         channel.sent.clear();
-        relay_handle_block(relay, sim.link, reinterpret_cast<const std::uint8_t*>(block.data()),
-                           block.size());
+        relay_handle_block(relay, sim.link, radio, firmware, view,
+                           reinterpret_cast<const std::uint8_t*>(block.data()), block.size());
         return channel.sent;
     }
+    void step() { remote_relay_step(relay, sim.link, radio, firmware, view); }
+    void disconnect(bool user) { remote_disconnect(relay, sim.link, radio, view, user); }
     // Queues blocks on the channel and runs relay steps until they are used.
     std::string run_blocks(const std::vector<std::string>& blocks)
     {
         for (const auto& b : blocks)
             channel.incoming.push_back(b);
         for (int i = 0; i < 1000 && relay.channel && !channel.incoming.empty(); ++i)
-            remote_relay_step(relay, sim.link);
+            step();
         return channel.sent;
     }
 
+    sim::Pty can_pty;
+    sim::SysfsTree can_tree;
     SimLink sim;
     RelayState relay;
-    FakeDevices devices;
+    RadioState radio;
+    FirmwareState firmware;
+    RecordingView view;
     MemoryChannel channel;
 };
 

@@ -2,6 +2,7 @@
 // over TCP, lost connections and reconnection.
 #include "relay_fixture.h"
 
+#include "sim/usb_bootloader.h"
 #include "support/loopback.h"
 
 #include <gtest/gtest.h>
@@ -27,19 +28,22 @@ std::string login(test::PeerConnection& c)
 
 struct Loopback {
     explicit Loopback(sim::Variant variant = sim::Variant::Programmer64,
-                      std::size_t image_capacity = 525296)
+                      std::size_t image_capacity = kFirmwareImageCapacity)
         : sim(variant)
     {
-        devices.image.assign(image_capacity, 0);
-        test::install_fakes(relay.hooks, devices);
+        firmware.buffer.assign(kFirmwareHeaderSize + image_capacity, 0);
         relay.host = server.host();
         sim.link.return_text_frames = true;
+        view.radio = &radio;
     }
-    bool connect(bool user = true) { return remote_connect(relay, sim.link, "secret", user); }
+    bool connect(bool user = true)
+    {
+        return remote_connect(relay, sim.link, radio, view, "secret", user);
+    }
+    void step() { remote_relay_step(relay, sim.link, radio, firmware, view); }
     bool drive()
     {
-        const bool finished =
-            test::drive_until_done(server, [this] { remote_relay_step(relay, sim.link); });
+        const bool finished = test::drive_until_done(server, [this] { step(); });
         server.join();
         return finished;
     }
@@ -47,7 +51,9 @@ struct Loopback {
     test::LoopbackServer server;
     test::SimLink sim;
     RelayState relay;
-    test::FakeDevices devices;
+    RadioState radio;
+    FirmwareState firmware;
+    test::RecordingView view;
 };
 
 TEST(RelayLoopback, LogsInAndObeysCommandsSplitOverTheWire)
@@ -74,8 +80,8 @@ TEST(RelayLoopback, LogsInAndObeysCommandsSplitOverTheWire)
         released = c.read_exactly(2);
     });
     ASSERT_TRUE(t.connect());
-    EXPECT_EQ(t.devices.shown, std::vector<bool>{true});
-    EXPECT_EQ(t.devices.sessions, std::vector<bool>{true});
+    EXPECT_EQ(t.view.shown, std::vector<bool>{true});
+    EXPECT_TRUE(t.radio.remote_access);
     ASSERT_TRUE(t.drive());
 
     EXPECT_EQ(password, "secret\n");
@@ -105,7 +111,7 @@ TEST(RelayLoopback, FailedLoginsAreReportedOnlyForTheUser)
     };
     for (const Case& c : cases) {
         Loopback t;
-        t.devices.ticked = true;
+        t.view.ticked = true;
         std::string bye;
         if (c.reachable) {
             t.server.run([&](test::LoopbackServer& srv) {
@@ -119,8 +125,8 @@ TEST(RelayLoopback, FailedLoginsAreReportedOnlyForTheUser)
         }
         EXPECT_FALSE(t.connect(c.user)) << c.name;
         t.server.join();
-        EXPECT_EQ(t.devices.messages, c.messages) << c.name;
-        EXPECT_EQ(t.devices.unticked, c.unticked) << c.name;
+        EXPECT_EQ(t.view.messages, c.messages) << c.name;
+        EXPECT_EQ(t.view.unticked, c.unticked) << c.name;
         EXPECT_EQ(t.relay.reconnect_countdown, kReconnectSteps) << c.name;
         EXPECT_FALSE(t.relay.channel) << c.name;
         // A relay that was reached hears the release before the close.
@@ -145,7 +151,7 @@ TEST(RelayLoopback, PasswordIsCutAt38BytesOnACharacterBoundary)
             auto peer = srv.accept();
             line = login(peer);
         });
-        EXPECT_TRUE(remote_connect(t.relay, t.sim.link, c.typed, true));
+        EXPECT_TRUE(remote_connect(t.relay, t.sim.link, t.radio, t.view, c.typed, true));
         t.server.join();
         EXPECT_EQ(line, c.sent);
     }
@@ -176,13 +182,14 @@ TEST(RelayLoopback, ImageChunkContinuesFromTheSocket)
     ASSERT_TRUE(t.drive());
     EXPECT_EQ(answer, "@E1"s + char((sum % 65535) >> 8) + char(sum % 65535 & 0xFF));
     EXPECT_EQ(after, "@G\0"s);
-    ASSERT_EQ(t.devices.image_size, 300);
-    EXPECT_EQ(std::string(t.devices.image.begin(), t.devices.image.begin() + 300), chunk);
+    ASSERT_EQ(t.firmware.image_size, 300);
+    EXPECT_EQ(std::string(t.firmware.image(), t.firmware.image() + 300), chunk);
 }
 
 TEST(RelayLoopback, ProgrammingProgressOverTheWire)
 {
     Loopback t(sim::Variant::Bootloader);
+    sim::UsbBootloader& boot = sim::attach_bootloader(t.sim.programmer);
     std::string status, loaded, progress;
     t.server.run([&](test::LoopbackServer& srv) {
         auto c = srv.accept();
@@ -200,7 +207,10 @@ TEST(RelayLoopback, ProgrammingProgressOverTheWire)
     const unsigned sum = 1000 * 0x5A % 65535;
     EXPECT_EQ(loaded, "@E0@E1"s + char(sum >> 8) + char(sum & 0xFF));
     EXPECT_EQ(progress, "@E5\x00\x00"s + "@E5\x01\xC0" + "@E5\x03\x80" + "@E5\x03\xE8");
-    EXPECT_EQ(t.devices.blocks_written.size(), 18u);
+    // 18 blocks of 56 bytes reached the flash.
+    const auto flash = boot.at(sim::UsbBootloader::kStart, 1008);
+    EXPECT_EQ(std::string(flash.begin(), flash.end()),
+              std::string(1000, '\x5A') + std::string(8, '\0'));
 }
 
 TEST(RelayLoopback, FloodBeyondTheImageIsRefusedAndTheStreamStaysInStep)
@@ -219,14 +229,14 @@ TEST(RelayLoopback, FloodBeyondTheImageIsRefusedAndTheStreamStaysInStep)
     ASSERT_TRUE(t.drive());
     EXPECT_EQ(first, "@E0@E1"s + char((900 * 65) >> 8) + char((900 * 65) & 0xFF));
     EXPECT_EQ(second, "@E1\xFF\xFF@G\0"s);
-    EXPECT_EQ(t.devices.image_size, 900);
+    EXPECT_EQ(t.firmware.image_size, 900);
 }
 
 TEST(RelayLoopback, ReconnectsAfterALostConnectionButNotAfterTheUser)
 {
     Loopback t;
-    t.devices.ticked = true;
-    t.relay.hooks.start_automatic_connect = [&t] { t.connect(false); };
+    t.view.ticked = true;
+    t.view.on_automatic_connect = [&t] { t.connect(false); };
     std::atomic<bool> user_may_leave{false};
     std::string second_login, answer, bye;
     bool second_closed = false;
@@ -247,9 +257,9 @@ TEST(RelayLoopback, ReconnectsAfterALostConnectionButNotAfterTheUser)
     ASSERT_TRUE(t.connect());
     bool left = false;
     const bool finished = test::drive_until_done(t.server, [&] {
-        remote_relay_step(t.relay, t.sim.link);
+        t.step();
         if (user_may_leave && !left) {
-            remote_disconnect(t.relay, t.sim.link, true);
+            remote_disconnect(t.relay, t.sim.link, t.radio, t.view, true);
             left = true;
         }
     });
@@ -262,7 +272,9 @@ TEST(RelayLoopback, ReconnectsAfterALostConnectionButNotAfterTheUser)
     EXPECT_FALSE(third_came);
     EXPECT_EQ(t.relay.reconnect_countdown, kNoReconnect);
     // Three sessions began and ended: the lost one, the new one, the user's end.
-    EXPECT_EQ(t.devices.sessions, (std::vector<bool>{true, false, true, false}));
+    // The radio path opened and closed with each.
+    EXPECT_EQ(t.view.shown, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(t.view.radio_open, (std::vector<bool>{true, false, true, false}));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
-// The relay command parser against the simulated programmer and fakes of
-// the other devices, through an in-memory channel.
+// The relay command parser against the simulated programmer and the other
+// devices it drives, through an in-memory channel.
 #include "relay_fixture.h"
 
 #include "link/commands.h"
+#include "sim/radio_module_sim.h"
+#include "sim/usb_bootloader.h"
 #include "support/scripted_port.h"
 #include "text/texts.h"
 
@@ -39,7 +41,7 @@ TEST(RelayProtocol, FramesGoToTheUnitAndRepliesComeBackAsRecords)
 {
     RelayRig rig;
     EXPECT_EQ(rig.feed("@H"), "@1");
-    EXPECT_EQ(rig.devices.labels.back(), "Remote access active: M.");
+    EXPECT_EQ(rig.view.labels.back(), "Remote access active: M.");
 
     // Hello (0x01) is answered with status 2, 1; the relay collects it.
     EXPECT_EQ(rig.feed("@h\x01\x00"s), "");
@@ -88,66 +90,81 @@ TEST(RelayProtocol, CollectedRepliesNeedAProgrammer)
 TEST(RelayProtocol, StatusMessagesTellWhatIsOpenAndEndTheBlock)
 {
     RelayRig rig;
-    rig.devices.can_state = 1;
+    rig.open_can_port();
     // "@!" releases everything; the label says so once, then the kind is 0.
     ASSERT_EQ(rig.sim.open(), kOpenProgrammer);
     EXPECT_EQ(rig.feed("@!abc@h\x01\x00"s), "@!");
     EXPECT_FALSE(rig.sim.link.open());
-    EXPECT_EQ(rig.devices.can_state, 0);
-    EXPECT_EQ(rig.devices.labels.back(), "Disconnected.");
+    EXPECT_EQ(rig.can_state(), kCanPortNone);
+    EXPECT_EQ(rig.view.labels.back(), "Disconnected.");
     EXPECT_EQ(rig.sim.link.device_kind, kDeviceNone);
+    EXPECT_FALSE(rig.relay.devices_released);
     // The rest of that block was dropped: no serial data, no frame.
-    EXPECT_EQ(rig.devices.serial_written, "");
+    EXPECT_EQ(rig.can_written(), "");
     EXPECT_TRUE(rig.sim.programmer.unit.received.empty());
 
     EXPECT_EQ(rig.feed("@#"), "@#");
-    EXPECT_EQ(rig.devices.labels.back(), "Remote access active: CAN.");
+    EXPECT_EQ(rig.view.labels.back(), "Remote access active: CAN.");
     rig.feed("@!");
-    rig.devices.found_state = 2; // driver missing: reported once
+    rig.unplug_can_unit();
+    rig.plug_can_unit(false); // driver missing: reported once per search
     EXPECT_EQ(rig.feed("@#"), "@$");
-    EXPECT_EQ(rig.devices.can_state, 0);
+    EXPECT_EQ(rig.can_state(), kCanPortNone);
+    EXPECT_EQ(rig.view.messages.size(), 1u);
     EXPECT_EQ(rig.feed("@#"), "@$");
-    rig.devices.found_state = 0;
+    rig.unplug_can_unit();
     EXPECT_EQ(rig.feed("@#"), "@!");
-    EXPECT_EQ(rig.devices.labels.back(), "No USB device found.");
+    EXPECT_EQ(rig.view.labels.back(), "No USB device found.");
 }
 
 TEST(RelayProtocol, SerialDataGoesToTheCanPortWithAtSignsUndoubled)
 {
     RelayRig rig;
-    rig.feed("@#");
+    rig.plug_can_unit();
+    EXPECT_EQ(rig.feed("@#"), "@#");
     EXPECT_EQ(rig.feed("ab@@c@zd@"), "");
-    EXPECT_EQ(rig.devices.serial_written, "ab@czd");
+    EXPECT_EQ(rig.can_written(6), "ab@czd");
     EXPECT_TRUE(rig.relay.escape_pending);
     EXPECT_EQ(rig.feed("@e"), "");
-    EXPECT_EQ(rig.devices.serial_written, "ab@czd@e");
+    EXPECT_EQ(rig.can_written(2), "@e");
 
     // Bytes from the port go to the relay unchanged while it is quiet.
-    rig.devices.serial_to_read = "x@y";
-    rig.channel.sent.clear();
-    remote_relay_step(rig.relay, rig.sim.link);
-    EXPECT_EQ(rig.channel.sent, "x@y");
+    rig.can_pty.send("x@y");
+    std::string from_port;
+    for (int i = 0; i < 100 && from_port.size() < 3; ++i) {
+        rig.channel.sent.clear();
+        rig.step();
+        from_port += rig.channel.sent;
+    }
+    EXPECT_EQ(from_port, "x@y");
 
-    // A port error releases the devices and tells the relay.
-    rig.devices.serial_error = true;
+    // A port that fails to take the bytes releases the devices and tells
+    // the relay.
+    SerialState& serial = rig.sim.link.serial;
+    serial_close(serial, serial.can_port_index);
     EXPECT_EQ(rig.feed("abc"), "@!");
-    EXPECT_EQ(rig.devices.can_state, 0);
+    EXPECT_EQ(rig.can_state(), kCanPortNone);
 
     // Without the port serial data is dropped.
-    rig.devices.serial_error = false;
     EXPECT_EQ(rig.feed("dropped"), "");
-    EXPECT_EQ(rig.devices.serial_written, "ab@czd@e");
+    EXPECT_EQ(rig.can_written(), "");
 }
 
 TEST(RelayProtocol, RadioCommandsAnswerWithTheirText)
 {
     RelayRig rig;
+    rig.sim.open();
+    sim::RadioModuleSim module(rig.sim.programmer.unit);
+    module.radio_mode = true;
     EXPECT_EQ(rig.feed("@B\x01\x02\x00QQ"s), "@A\x05" "1.5.6");
     EXPECT_EQ(rig.feed("@b\x12\x02" "05"), "@a\x01");
-    rig.devices.radio_answers = false;
+    // A module that refuses the command, however often it is asked.
+    module.refused_replies = 100;
     EXPECT_EQ(rig.feed("@C\x03\x00\x00"s), "@A\0"s);
-    EXPECT_EQ(rig.devices.radio_sent,
-              (std::vector<std::string>{"1:QQ", "18:05", "3:"}));
+    ASSERT_GE(module.lines.size(), 3u);
+    EXPECT_EQ(module.lines[0].substr(0, 4), "01QQ");
+    EXPECT_EQ(module.lines[1].substr(0, 4), "1205");
+    EXPECT_EQ(module.lines[2].substr(0, 2), "03");
 }
 
 // The listing: 0x57 with 1 starts it, 0x57 with 0 asks for the next line,
@@ -223,36 +240,38 @@ TEST(RelayProtocol, ImageChunksAreSummedAndAnOverflowIsRefused)
     }
     EXPECT_EQ(rig.feed("@E0"), "@E0");
     EXPECT_EQ(rig.feed("@E1\x00\x64"s + chunk), "@E1" + bytes({int(sum % 65535 >> 8), int(sum % 65535 & 0xFF)}));
-    EXPECT_EQ(rig.devices.image_size, 100);
-    EXPECT_EQ(std::string(rig.devices.image.begin(), rig.devices.image.begin() + 100), chunk);
+    EXPECT_EQ(rig.firmware.image_size, 100);
+    EXPECT_EQ(std::string(rig.firmware.image(), rig.firmware.image() + 100), chunk);
 
     // 100 more would not fit: the chunk is consumed, nothing is appended,
     // and the answer is one no sum can be.
     EXPECT_EQ(rig.feed("@E1\x00\x64"s + chunk + "@G"), "@E1\xFF\xFF" "@G\0"s);
-    EXPECT_EQ(rig.devices.image_size, 100);
+    EXPECT_EQ(rig.firmware.image_size, 100);
     EXPECT_EQ(rig.feed("@E1\x00\x0C"s + std::string(12, '\x01')), "@E1\x00\x0C"s);
-    EXPECT_EQ(rig.devices.image_size, 112);
+    EXPECT_EQ(rig.firmware.image_size, 112);
     EXPECT_EQ(rig.feed("@E1\x00\x01" "z"s), "@E1\xFF\xFF");
 
     EXPECT_EQ(rig.feed("@E0"), "@E0");
-    EXPECT_EQ(rig.devices.image_size, 0);
+    EXPECT_EQ(rig.firmware.image_size, 0);
 }
 
 TEST(RelayProtocol, ProgrammingReportsProgressEveryEightBlocks)
 {
     RelayRig rig(sim::Variant::Bootloader);
+    sim::UsbBootloader& boot = sim::attach_bootloader(rig.sim.programmer);
     ASSERT_EQ(rig.feed("@H"), "@2");
-    rig.devices.image_size = 1000;
+    rig.firmware.image_size = 1000;
+    for (int i = 0; i < 1000; ++i)
+        rig.firmware.image()[i] = std::uint8_t(i * 7 + 3);
     EXPECT_EQ(rig.feed("@E5\x00\x60\x00\x1D"s),
               "@E5\x00\x00"s + "@E5\x01\xC0" + "@E5\x03\x80" + "@E5\x03\xE8");
-    std::vector<std::size_t> offsets;
-    for (std::size_t o = 0; o < 1000; o += 56)
-        offsets.push_back(o);
-    EXPECT_EQ(rig.devices.blocks_written, offsets);
-    EXPECT_EQ(rig.devices.flash_start, 0x1D006000u);
+    // 18 blocks of 56 bytes from the start the relay named.
+    const auto flash = boot.at(sim::UsbBootloader::kStart, 1000);
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), rig.firmware.image()));
+    EXPECT_EQ(boot.at(sim::UsbBootloader::kStart + 1008, 1)[0], 0xFF);
 
     // A block that fails drops the connection.
-    rig.devices.fail_block_at = 112;
+    boot.faults.corrupt_block_at = sim::UsbBootloader::kStart + 112;
     rig.feed("@E5\x00\x60\x00\x1D"s);
     EXPECT_FALSE(rig.connected());
     EXPECT_EQ(rig.channel.sent.substr(rig.channel.sent.size() - 2), "@!");
@@ -305,15 +324,18 @@ TEST(RelayProtocol, ACommandSplitAcrossBlocksIsReassembled)
     auto run = [&](const std::vector<std::string>& blocks) {
         RelayRig rig;
         rig.sim.open();
-        rig.devices.can_state = 1;
+        rig.open_can_port();
+        sim::RadioModuleSim module(rig.sim.programmer.unit);
+        module.radio_mode = true;
         rig.sim.programmer.unit.on(cmd::kForwardData,
                                    [](sim::AlarmUnit& u, auto) { u.reply(reply::kStatus, {0}); });
         const std::string answers = rig.run_blocks(blocks);
         std::string frames;
         for (const auto& f : rig.sim.programmer.unit.received)
-            frames += std::to_string(f.code) + ":" + std::string(f.data.begin(), f.data.end()) + ";";
-        return answers + "|" + rig.devices.serial_written + "|" + frames + "|" +
-               std::to_string(rig.devices.image_size) + "|" + std::to_string(rig.connected());
+            if (f.code < 0x80) // the radio module's own frames aside
+                frames += std::to_string(f.code) + ":" + std::string(f.data.begin(), f.data.end()) + ";";
+        return answers + "|" + rig.can_written(6) + "|" + frames + "|" +
+               std::to_string(rig.firmware.image_size) + "|" + std::to_string(rig.connected());
     };
     const std::string whole = run({stream});
     EXPECT_EQ(whole, record(0x07, "\x02\x01") + "@G\0"s + "@E0" + "@E1" + bytes({0x01, 0x6B}) +
@@ -350,43 +372,42 @@ TEST(RelayProtocol, KeepAliveOnlyResetsTheIdleCount)
 {
     RelayRig rig;
     for (int i = 0; i < 5; ++i)
-        remote_relay_step(rig.relay, rig.sim.link);
+        rig.step();
     EXPECT_EQ(rig.relay.idle_steps, 5u);
-    const auto labels = rig.devices.labels.size();
+    const auto labels = rig.view.labels.size();
     rig.run_blocks({" "});
     EXPECT_EQ(rig.relay.idle_steps, 0u);
     EXPECT_EQ(rig.relay.activity_countdown, 0);
-    EXPECT_EQ(rig.devices.labels.size(), labels);
+    EXPECT_EQ(rig.view.labels.size(), labels);
     EXPECT_EQ(rig.channel.sent, "");
 
     // Data refreshes the label and starts the activity count.
     rig.run_blocks({"@G"});
     EXPECT_EQ(rig.relay.activity_countdown, kActivitySteps);
-    EXPECT_EQ(rig.devices.labels.back(), "No USB device found.");
+    EXPECT_EQ(rig.view.labels.back(), "No USB device found.");
     for (int i = 0; i < kActivitySteps; ++i)
-        remote_relay_step(rig.relay, rig.sim.link);
+        rig.step();
     EXPECT_EQ(rig.relay.activity_countdown, 0);
-    remote_relay_step(rig.relay, rig.sim.link);
-    EXPECT_EQ(rig.devices.labels.back(), "Waiting for remote access.");
+    rig.step();
+    EXPECT_EQ(rig.view.labels.back(), "Waiting for remote access.");
 }
 
 TEST(RelayProtocol, SilenceBeyondTheIdleLimitIsALostConnection)
 {
     RelayRig rig;
     rig.sim.open();
-    rig.devices.can_state = 1;
+    rig.open_can_port();
     for (std::uint32_t i = 0; i < kRelayIdleLimit; ++i)
-        remote_relay_step(rig.relay, rig.sim.link);
+        rig.step();
     EXPECT_TRUE(rig.connected());
-    remote_relay_step(rig.relay, rig.sim.link);
+    rig.step();
     EXPECT_FALSE(rig.connected());
     EXPECT_FALSE(rig.sim.link.open());
     EXPECT_EQ(rig.channel.sent, "@!");
     EXPECT_EQ(rig.relay.reconnect_countdown, kReconnectSteps);
     // Only the programmer is closed: the CAN stream can go on after the
     // reconnection.
-    EXPECT_EQ(rig.devices.can_state, 1);
-    EXPECT_EQ(rig.devices.releases, 0);
+    EXPECT_EQ(rig.can_state(), kCanPortOpen);
 }
 
 TEST(RelayProtocol, ReconnectCountdownLastsAboutThreeSeconds)
@@ -403,14 +424,14 @@ TEST(RelayProtocol, ReconnectCountdownLastsAboutThreeSeconds)
     };
     for (const Case& c : cases) {
         RelayRig rig;
-        rig.devices.ticked = c.ticked;
-        remote_disconnect(rig.relay, rig.sim.link, c.user);
+        rig.view.ticked = c.ticked;
+        rig.disconnect(c.user);
         const auto start = platform::now_ms();
         for (int i = 0; i < 300; ++i)
-            remote_relay_step(rig.relay, rig.sim.link);
-        EXPECT_EQ(rig.devices.automatic_attempts, 0);
-        remote_relay_step(rig.relay, rig.sim.link);
-        EXPECT_EQ(rig.devices.automatic_attempts, c.attempts) << c.ticked << c.user;
+            rig.step();
+        EXPECT_EQ(rig.view.automatic_attempts, 0);
+        rig.step();
+        EXPECT_EQ(rig.view.automatic_attempts, c.attempts) << c.ticked << c.user;
         EXPECT_EQ(rig.relay.reconnect_countdown, c.countdown_after) << c.ticked << c.user;
         EXPECT_EQ(platform::now_ms() - start, 301 * 10);
     }
