@@ -13,6 +13,8 @@ constexpr std::array<const char*, 6> kCaptions = {
     "GSM Registered 0/1", "GSM CSQ [20-31 ok]", "GNSS HDOP [<35 ok]",
     "GNSS longitude",     "GNSS latitude",      "Supply voltage",
 };
+constexpr int kCaptionWidth = 200;
+constexpr int kValueWidth = 230;
 
 void on_diagnostics_destroy(GtkWidget*, gpointer data)
 {
@@ -47,16 +49,11 @@ void open_diagnostics_window(UnitToolsState& t)
     GtkWidget* box = gtk_vbox_new(FALSE, 1);
     gtk_container_set_border_width(GTK_CONTAINER(box), 4);
     gtk_container_add(GTK_CONTAINER(t.diagnostics_window), box);
-    // The caption entries take the shared entry width, 200 here.
-    int& width = widget_state().entry_width;
-    const int saved_width = width;
-    width = 200;
     for (std::size_t i = 0; i < kCaptions.size(); ++i) {
         GtkWidget* caption = nullptr;
-        add_readonly_pair(box, kCaptions[i], &caption, &t.diagnostics_values[i]);
-        gtk_widget_set_size_request(t.diagnostics_values[i], 230, 20);
+        add_readonly_pair(box, kCaptions[i], kCaptionWidth, &caption, &t.diagnostics_values[i]);
+        gtk_widget_set_size_request(t.diagnostics_values[i], kValueWidth, 20);
     }
-    width = saved_width;
     gtk_widget_show_all(t.diagnostics_window);
 }
 

@@ -17,6 +17,9 @@ const GdkColor kRed = {0, 0xFFFF, 0, 0};
 
 constexpr int kComboWidth = 520;
 constexpr int kComboHeight = 30;
+// Row captions, and entries that are not given a width of their own.
+constexpr int kCaptionWidth = 450;
+constexpr int kEntryWidth = 300;
 
 FieldBinding* bind(SettingsPages* p, Field f, int index = 0)
 {
@@ -198,7 +201,8 @@ struct Builder {
     GtkWidget* numbered(GtkWidget* r, Field f)
     {
         GtkWidget* label =
-            fit_caption(add_numbered_row_label(counter, r, field_caption(f, unit()).c_str()));
+            fit_caption(add_numbered_row_label(counter, r, field_caption(f, unit()).c_str(),
+                                               kCaptionWidth));
         control(p, f).caption = label;
         p->numbered_captions.push_back(label);
         return label;
@@ -234,9 +238,8 @@ struct Builder {
     void entry(GtkWidget* box, Field f, int width)
     {
         FieldControl& c = control(p, f);
-        c.buffer = add_entry_with_handler(box, G_CALLBACK(on_entry_changed), &c.entry, bind(p, f));
-        if (width > 0)
-            gtk_widget_set_size_request(c.entry, width, 20);
+        c.buffer = add_entry_with_handler(box, width > 0 ? width : kEntryWidth,
+                                          G_CALLBACK(on_entry_changed), &c.entry, bind(p, f));
     }
 
     // Radio buttons labelled with the field's options; groups get a hidden
@@ -274,7 +277,7 @@ struct Builder {
         // "2. Vehicle type:" carries its number in the text.
         GtkWidget* vehicle = new_row_box();
         pack(page, vehicle);
-        fit_caption(add_row_label(vehicle, (std::string("  ") + text(284)).c_str()));
+        fit_caption(add_row_label(vehicle, (std::string("  ") + text(284)).c_str(), kCaptionWidth));
         p->make_combo = gtk_combo_box_new_text();
         gtk_widget_set_size_request(p->make_combo, 120, kComboHeight);
         gtk_widget_show(p->make_combo);
@@ -288,7 +291,7 @@ struct Builder {
         skip(1);
 
         GtkWidget* level = row(Field::CanLevel);
-        p->level_label = add_row_label(level, s.vehicle.level_caption.c_str());
+        p->level_label = add_row_label(level, s.vehicle.level_caption.c_str(), kCaptionWidth);
         control(p, Field::CanLevel).caption = p->level_label;
         entry(level, Field::CanLevel, 50);
         skip(1);
@@ -314,7 +317,7 @@ struct Builder {
         } else {
             GtkWidget* r = row(Field::AuxMode);
             control(p, Field::AuxMode).caption =
-                fit_caption(add_numbered_row_label(counter, r, text(83)));
+                fit_caption(add_numbered_row_label(counter, r, text(83), kCaptionWidth));
             p->numbered_captions.push_back(control(p, Field::AuxMode).caption);
             p->aux_buffer = add_readonly_entry(r, kComboWidth, &p->aux_entry);
         }
@@ -362,7 +365,7 @@ struct Builder {
             GtkWidget* r = new_row_box();
             pack(page, r);
             p->phone_rows[std::size_t(n - 1)] = r;
-            GtkWidget* caption = fit_caption(add_row_label(r, field_caption(number, unit()).c_str()));
+            GtkWidget* caption = fit_caption(add_row_label(r, field_caption(number, unit()).c_str(), kCaptionWidth));
             gtk_widget_set_size_request(caption, 350, 20);
             GtkWidget* checks = gtk_hbox_new(FALSE, 1);
             gtk_widget_set_size_request(checks, 150, 20);
@@ -598,10 +601,6 @@ GtkWidget* build_settings_pages(ConfigState& s, LinkState& link)
     SettingsPages* p = s.pages;
     if (!s.hooks.message)
         s.hooks.message = [](const std::string& m) { show_message(m); };
-
-    WidgetState& w = widget_state();
-    w.row_label_width = 450;
-    w.entry_width = 300;
 
     p->notebook = gtk_notebook_new();
     g_signal_connect(p->notebook, "destroy", G_CALLBACK(on_pages_destroyed), p);

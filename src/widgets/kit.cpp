@@ -17,12 +17,11 @@ GtkWidget* labelled(GtkWidget* button, const char* text)
     return button;
 }
 
-GtkWidget* sized_row_label(const char* text)
+GtkWidget* sized_row_label(const char* text, int width)
 {
-    WidgetState& w = widget_state();
     GtkWidget* label = gtk_label_new(text);
     gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.5f);
-    gtk_widget_set_size_request(label, w.row_label_width, w.row_label_height);
+    gtk_widget_set_size_request(label, width, kEntryHeight);
     gtk_widget_show(label);
     return label;
 }
@@ -133,32 +132,32 @@ GtkWidget* add_spacer(GtkWidget* box)
     return label;
 }
 
-GtkWidget* add_row_label(GtkWidget* box, const char* text)
+GtkWidget* add_row_label(GtkWidget* box, const char* text, int width)
 {
-    GtkWidget* label = sized_row_label(text);
+    GtkWidget* label = sized_row_label(text, width);
     pack(box, label);
     return label;
 }
 
-GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text)
+GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text, int width)
 {
     gchar* numbered = g_strdup_printf("  %d. %s", counter, text);
-    GtkWidget* label = add_row_label(box, numbered);
+    GtkWidget* label = add_row_label(box, numbered, width);
     g_free(numbered);
     ++counter;
     return label;
 }
 
-GtkEntryBuffer* add_entry(GtkWidget* box, GtkWidget** out_entry)
+GtkEntryBuffer* add_entry(GtkWidget* box, int width, GtkWidget** out_entry)
 {
-    return new_entry(box, widget_state().entry_width, true, out_entry);
+    return new_entry(box, width, true, out_entry);
 }
 
-GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, Callback handler, GtkWidget** out_entry,
-                                       gpointer data)
+GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, int width, Callback handler,
+                                       GtkWidget** out_entry, gpointer data)
 {
     GtkWidget* entry = nullptr;
-    GtkEntryBuffer* buffer = add_entry(box, &entry);
+    GtkEntryBuffer* buffer = add_entry(box, width, &entry);
     g_signal_connect(entry, "changed", handler, data);
     if (out_entry)
         *out_entry = entry;
@@ -170,14 +169,14 @@ GtkEntryBuffer* add_readonly_entry(GtkWidget* box, int width, GtkWidget** out_en
     return new_entry(box, width, false, out_entry);
 }
 
-GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, GtkWidget** out_first,
-                                  GtkWidget** out_second)
+GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, int width,
+                                  GtkWidget** out_first, GtkWidget** out_second)
 {
     GtkWidget* row = new_row_box();
     pack(box, row);
-    GtkEntryBuffer* first = add_readonly_entry(row, widget_state().entry_width, out_first);
+    GtkEntryBuffer* first = add_readonly_entry(row, width, out_first);
     gtk_entry_buffer_set_text(first, text, -1);
-    return add_readonly_entry(row, widget_state().entry_width, out_second);
+    return add_readonly_entry(row, width, out_second);
 }
 
 void colour_from_rgb(GdkColor& colour, std::uint32_t rgb)

@@ -22,9 +22,6 @@ struct Fonts {
 
 struct WidgetState {
     Fonts fonts;
-    int row_label_width = 400;
-    int row_label_height = 20;
-    int entry_width = 150;
     GtkWidget* message_window = nullptr; // the one open message window
     GtkWidget* main_window = nullptr;    // gets the busy cursor
     GtkWidget* module_window = nullptr;  // gets the busy cursor while open
@@ -48,14 +45,17 @@ GtkWidget* new_wide_button(const char* text);
 
 void pack(GtkWidget* box, GtkWidget* child);
 GtkWidget* add_spacer(GtkWidget* box);
-GtkWidget* add_row_label(GtkWidget* box, const char* text);
-GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text);
-GtkEntryBuffer* add_entry(GtkWidget* box, GtkWidget** out_entry = nullptr);
-GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, Callback handler, GtkWidget** out_entry,
-                                      gpointer data = nullptr);
+// Row captions are left-aligned, width pixels wide and one entry high;
+// entries are width pixels wide. Each window gives the widths of its rows.
+GtkWidget* add_row_label(GtkWidget* box, const char* text, int width);
+GtkWidget* add_numbered_row_label(int& counter, GtkWidget* box, const char* text, int width);
+GtkEntryBuffer* add_entry(GtkWidget* box, int width, GtkWidget** out_entry = nullptr);
+GtkEntryBuffer* add_entry_with_handler(GtkWidget* box, int width, Callback handler,
+                                      GtkWidget** out_entry, gpointer data = nullptr);
 GtkEntryBuffer* add_readonly_entry(GtkWidget* box, int width, GtkWidget** out_entry = nullptr);
-GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, GtkWidget** out_first,
-                                 GtkWidget** out_second);
+// A row of two read-only entries, each width pixels wide, the first showing text.
+GtkEntryBuffer* add_readonly_pair(GtkWidget* box, const char* text, int width,
+                                 GtkWidget** out_first, GtkWidget** out_second);
 
 void colour_from_rgb(GdkColor& colour, std::uint32_t rgb);
 

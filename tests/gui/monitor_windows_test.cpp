@@ -356,13 +356,20 @@ TEST_F(MonitorWindows, DiagnosticsShowStatusRepliesWithTheirColours)
     EXPECT_EQ(tools.diagnostics_window, nullptr) << "no programmer: nothing opens";
     ASSERT_EQ(sim.open(), 1);
 
-    // Other windows of this program (the settings pages) may have set the
-    // shared entry width before.
-    const int entry_width = widget_state().entry_width;
     open_diagnostics_window(tools);
     ASSERT_NE(tools.diagnostics_window, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(tools.diagnostics_window)), "Diagnostics");
-    EXPECT_EQ(widget_state().entry_width, entry_width) << "the shared width is given back";
+    // Captions 200 pixels wide, values 230, whatever other windows use.
+    for (GtkWidget* value : tools.diagnostics_values) {
+        GList* row = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(value)));
+        ASSERT_EQ(g_list_length(row), 2u);
+        int width = 0;
+        gtk_widget_get_size_request(GTK_WIDGET(row->data), &width, nullptr);
+        EXPECT_EQ(width, 200);
+        gtk_widget_get_size_request(value, &width, nullptr);
+        EXPECT_EQ(width, 230);
+        g_list_free(row);
+    }
 
     peer->status = sim::status_payload(1, 23, 12, 21.01223f, 52.22968f, 12.5f);
     peer->status_period_ms = 1000;
