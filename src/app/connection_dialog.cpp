@@ -91,8 +91,7 @@ Choice run_choice_dialog(const char* message, std::initializer_list<DialogButton
     gtk_widget_show_all(w);
 
     while (!run.destroyed) {
-        while (gtk_events_pending())
-            gtk_main_iteration();
+        run_pending_events();
         if (!run.destroyed)
             platform::sleep_ms(10);
     }

@@ -30,12 +30,6 @@
 namespace tq {
 namespace {
 
-void pump_gtk()
-{
-    while (gtk_events_pending())
-        gtk_main_iteration();
-}
-
 void run_tool(const std::function<void()>& action)
 {
     if (action)
@@ -186,17 +180,14 @@ void show_label_text(GtkWidget* label, const char* t)
 void start_toolkit(int& argc, char**& argv)
 {
     gtk_init(&argc, &argv);
-    platform::set_event_pump(pump_gtk);
+    platform::set_event_pump(run_pending_events);
     set_file_message_sink([](const std::string& message) { show_message(message); });
 }
 
 void refuse_second_instance()
 {
     show_message(text(268));
-    while (widget_state().message_window) {
-        pump_gtk();
-        platform::sleep_ms(50);
-    }
+    wait_for_message();
     std::exit(1);
 }
 
@@ -314,7 +305,7 @@ void connect_connection_ui(AppState& a)
 void loop_iteration(AppState& a)
 {
     ShellState& s = a.shell;
-    pump_gtk();
+    run_pending_events();
 
     // While the remote-access window is open the relay runs the devices.
     if (a.remote.window) {

@@ -650,8 +650,7 @@ void settings_unit_identified(ConfigState& s, LinkState& link, UnitKind unit,
     if (pin_menu_item && unit.version >= 1100)
         gtk_widget_show(pin_menu_item);
     load_configuration(s, link, kLoadSilent);
-    while (gtk_events_pending())
-        gtk_main_iteration();
+    run_pending_events();
 }
 
 } // namespace tq

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "text/texts.h"
+#include "widgets/kit.h"
 
 #include <gtk/gtk.h>
 
@@ -66,8 +67,7 @@ std::optional<std::string> choose_file_polling(
     gtk_widget_show_all(dialog);
 
     while (!run.answered) {
-        while (gtk_events_pending())
-            gtk_main_iteration();
+        run_pending_events();
         if (run.answered)
             break;
         drain_replies(link);

@@ -2,7 +2,6 @@
 
 #include "firmware/file_chooser_dialog.h"
 #include "firmware/firmware_progress_window.h"
-#include "platform/clock.h"
 #include "prefs/files.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
@@ -11,8 +10,6 @@
 
 namespace tq {
 namespace {
-
-constexpr int kMessageWaitMs = 50;
 
 GtkWidget* widget(GtkWidget** slot) { return slot ? *slot : nullptr; }
 
@@ -43,14 +40,7 @@ FirmwareUi firmware_ui(FirmwareShell& shell)
         return read_file_utf8(buffer, path, max); // says "Error opening file" itself
     };
     ui.show_message = [](const std::string& t) { show_message(t); };
-    ui.wait_for_message = [] {
-        while (widget_state().message_window) {
-            while (gtk_events_pending())
-                gtk_main_iteration();
-            if (widget_state().message_window)
-                platform::sleep_ms(kMessageWaitMs);
-        }
-    };
+    ui.wait_for_message = [] { wait_for_message(); };
     ui.close_tool_windows = shell.close_tool_windows;
     ui.keep_configuration = shell.keep_configuration;
     ui.clear_status = [s] { clear_label(s->status_label); };

@@ -27,8 +27,7 @@ gboolean refuse_close(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 void pump_twice()
 {
     for (int i = 0; i < 2; ++i) {
-        while (gtk_events_pending())
-            gtk_main_iteration();
+        run_pending_events();
         platform::sleep_ms(10);
     }
 }
@@ -179,8 +178,7 @@ void update_radio_firmware_wireless()
             }
             if (pass % kKeepAlivePasses == 0 && !enter_radio_mode_or_say_busy(a.link))
                 break;
-            while (gtk_events_pending())
-                gtk_main_iteration();
+            run_pending_events();
             platform::sleep_ms(20);
         }
     }

@@ -46,13 +46,13 @@ void set_window_cursor(GtkWidget* window, GdkCursor* cursor)
         gdk_window_set_cursor(gtk_widget_get_window(window), cursor);
 }
 
-void pump_pending()
+} // namespace
+
+void run_pending_events()
 {
     while (gtk_events_pending())
         gtk_main_iteration();
 }
-
-} // namespace
 
 WidgetState& widget_state()
 {
@@ -274,8 +274,9 @@ void show_message(const char* text)
 void wait_for_message()
 {
     while (widget_state().message_window) {
-        pump_pending();
-        platform::sleep_ms(20);
+        run_pending_events();
+        if (widget_state().message_window)
+            platform::sleep_ms(20);
     }
 }
 
@@ -316,11 +317,11 @@ void set_busy_cursor()
 {
     WidgetState& w = widget_state();
     platform::sleep_ms(10);
-    pump_pending();
+    run_pending_events();
     set_window_cursor(w.main_window, w.busy_cursor);
     set_window_cursor(w.module_window, w.busy_cursor);
     platform::sleep_ms(10);
-    pump_pending();
+    run_pending_events();
 }
 
 void clear_busy_cursor()

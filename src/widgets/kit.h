@@ -30,6 +30,10 @@ struct WidgetState {
 
 WidgetState& widget_state();
 
+// Runs every pending GTK event, then returns. This is the program's event
+// pump (platform::pump_events) and what each window's own waiting loop runs.
+void run_pending_events();
+
 // Creates the shared fonts and the watch cursor (once).
 void create_fonts();
 

@@ -26,24 +26,18 @@
 namespace tq {
 namespace {
 
-void pump()
-{
-    while (gtk_events_pending())
-        gtk_main_iteration();
-}
-
 struct FirmwareGui : ::testing::Test {
     static void SetUpTestSuite()
     {
         test::ensure_gtk();
         create_fonts();
-        platform::set_event_pump(pump); // as the program does at start
+        platform::set_event_pump(run_pending_events); // as the program does at start
     }
     static void TearDownTestSuite() { platform::set_event_pump(nullptr); }
     void TearDown() override
     {
         close_message_window();
-        pump();
+        run_pending_events();
     }
 };
 
@@ -111,10 +105,10 @@ TEST_F(FirmwareGui, ProgressWindow)
     set_progress_text(fw, "42%");
     set_progress_fraction(fw, 0.42);
     for (int i = 0; i < 50 && !gtk_widget_get_mapped(fw.progress_window); ++i) {
-        pump();
+        run_pending_events();
         g_usleep(10'000);
     }
-    pump();
+    run_pending_events();
 
     GtkWindow* w = GTK_WINDOW(fw.progress_window);
     EXPECT_STREQ(gtk_window_get_title(w), "Loading firmware... Please do not close this window!");
@@ -136,7 +130,7 @@ TEST_F(FirmwareGui, ProgressWindow)
     del->any.window = GDK_WINDOW(g_object_ref(fw.progress_window->window));
     gtk_main_do_event(del);
     gdk_event_free(del);
-    pump();
+    run_pending_events();
     ASSERT_NE(fw.progress_window, nullptr);
 
     // A picture for a person to look at.
@@ -152,7 +146,7 @@ TEST_F(FirmwareGui, ProgressWindow)
     close_progress_window(fw);
     EXPECT_EQ(fw.progress_window, nullptr);
     EXPECT_EQ(fw.progress_bar, nullptr);
-    pump();
+    run_pending_events();
 }
 
 TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
@@ -183,7 +177,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     std::vector<std::string> bar_texts, message;
     bool saw_progress_window = false;
     platform::set_event_pump([&] {
-        pump();
+        run_pending_events();
         if (fw.progress_window) {
             saw_progress_window = true;
             const char* t = gtk_progress_bar_get_text(GTK_PROGRESS_BAR(fw.progress_bar));
@@ -202,7 +196,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     act_as_user(&user);
 
     EXPECT_EQ(run_firmware_update(shell, kFirmwareSwitch), 1);
-    platform::set_event_pump(pump);
+    platform::set_event_pump(run_pending_events);
     EXPECT_TRUE(saw_progress_window);
     EXPECT_EQ(fw.progress_window, nullptr);
     EXPECT_NE(std::find(message.begin(), message.end(), "Successfully programmed device."),
@@ -323,7 +317,7 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
     EXPECT_GT(fw.newest_file_time, 1); // the file already there is recorded, not written
     EXPECT_EQ(fw.autoflash_file, dir.path() + "/present.bin");
     gtk_widget_destroy(window);
-    pump();
+    run_pending_events();
 }
 
 // A folder typed into the dialog that is not there, or one this user may
