@@ -6,6 +6,7 @@
 #include "cli/session.h"
 
 #include "config/cfg_file.h"
+#include "config/history.h"
 #include "firmware/update.h"
 #include "platform/clock.h"
 #include "text/texts.h"
@@ -93,16 +94,6 @@ bool still_there(Session& s)
     const bool bootloader = device_open(s.link) == kOpenBootloader;
     device_close(s.link);
     return bootloader;
-}
-
-// A message on one line.
-std::string one_line(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t')
-            c = ' ';
-    }
-    return text;
 }
 
 std::string csv_field(const std::string& field)

@@ -100,16 +100,6 @@ std::string readable_time(const std::string& stamp)
     return t;
 }
 
-// Tabs and line ends would break the log's lines.
-std::string log_field(std::string value)
-{
-    for (char& c : value) {
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    }
-    return value;
-}
-
 std::string error_text(int error) { return g_strerror(error); }
 
 // Creates a file that does not exist yet and writes text into it; on any
@@ -138,6 +128,15 @@ void remove_oldest(const std::string& folder, int keep)
 }
 
 } // namespace
+
+std::string one_line(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return text;
+}
 
 std::string default_history_root()
 {
@@ -265,8 +264,8 @@ KeepResult keep_configuration_text(const std::string& folder, const std::string&
 
     // The file is what matters; the log line only describes it, so a log
     // that cannot be appended to does not undo the keeping.
-    const std::string line = readable_time(stamp) + '\t' + log_field(operation) + '\t' +
-                             log_field(model) + '\t' + log_field(firmware) + '\t' + name + '\n';
+    const std::string line = readable_time(stamp) + '\t' + one_line(operation) + '\t' +
+                             one_line(model) + '\t' + one_line(firmware) + '\t' + name + '\n';
     if (std::FILE* log = std::fopen(in_folder(folder, kHistoryLog).c_str(), "ab")) {
         std::fwrite(line.data(), 1, line.size(), log);
         std::fclose(log);

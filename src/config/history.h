@@ -28,6 +28,10 @@ inline constexpr const char* kHistoryLog = "history.tsv";
 inline constexpr const char* kHistorySave = "save";
 inline constexpr const char* kHistoryFirmware = "firmware update";
 
+// A text as one field of a line-based record: tabs and line ends become
+// blanks, so that it cannot break the line or its fields.
+std::string one_line(std::string text);
+
 // The folder of every unit's history in the user's data folder.
 std::string default_history_root();
 
