@@ -2,6 +2,7 @@
 
 #include "config/cfg_file.h"
 #include "config/history.h"
+#include "config/memory_map.h"
 #include "config/record.h"
 #include "config/vehicle.h"
 #include "link/block.h"
@@ -81,6 +82,67 @@ public:
         set_text(s_, f, text);
     }
 
+    // Shows one value from its bytes. The CAN level's escape reads the
+    // extended bytes (535, then 528); false when that read fails.
+    bool show(const MemoryRow& row, const std::uint8_t* b, bool defaults)
+    {
+        const Field f = row.field;
+        const std::uint8_t clamped = b[0] > row.max ? row.above_max : b[0];
+        const int p = phone_of(f);
+        switch (row.codec) {
+        case Codec::Byte:
+            put(f, clamped);
+            break;
+        case Codec::CanLevel: {
+            std::uint8_t high = 0;
+            std::uint8_t low = 0;
+            if (b[0] == 254 && !defaults) {
+                if (!read(kCanLevelHighByte, &high, 1) || !read(kCanLevelLowByte, &low, 1))
+                    return false;
+            }
+            level_ = can_level_from_bytes(b[0], high, low);
+            put_text(f, std::to_string(level_));
+            break;
+        }
+        case Codec::CanLevelLow:
+        case Codec::CanLevelHigh:
+            break; // read with byte 513
+        case Codec::RemoteOperation:
+            // The smaller unit shows stored 3 as its second option.
+            put(f, s_.unit.small() && clamped == 3 ? 1 : clamped);
+            break;
+        case Codec::Siren:
+            put(f, b[0] == 3 ? 2 : b[0]);
+            break;
+        case Codec::Decimal:
+            put_text(f, std::to_string(b[0]));
+            break;
+        case Codec::PhoneCalls:
+            put(phone_field(p, PhonePart::Tel), (b[0] >> (p - 1)) & 1);
+            put(phone_field(p, PhonePart::Sms), (b[0] >> (p + 2)) & 1);
+            break;
+        case Codec::PhoneAuthorised:
+            put(f, (b[0] >> (p - 1)) & 1);
+            break;
+        case Codec::Voltage:
+            put_text(f, voltage_text(b[0]));
+            break;
+        case Codec::Digits:
+            put_text(f, memory_text(b, std::size_t(row.characters)));
+            break;
+        case Codec::PhoneNumber:
+            put_text(f, memory_text(b, std::size_t(row.length)));
+            break;
+        case Codec::VehicleKey:
+            if (defaults)
+                select_vehicle(s_, level_, b[0] << 8 | b[1], true);
+            else
+                restore_vehicle(s_, level_, b[0] << 8 | b[1], true);
+            break;
+        }
+        return true;
+    }
+
     // The blocks read: from now on what the unit holds. A save keeps each
     // value of them that the fitter does not change as it is read here.
     void remember_blocks()
@@ -103,205 +165,81 @@ private:
     bool references_;
     const std::map<int, HeldBlock>* held_;
     std::map<int, std::vector<std::uint8_t>> read_;
+    long level_ = 0; // the CAN level shown, for the vehicle lookup
 };
 
 LoadResult load_blocks(ConfigState& s, Loader& in, int kind)
 {
     const bool defaults = kind == kLoadDefaults;
     const UnitKind u = s.unit;
-    const int v = u.version;
-    const DefaultBlocks def = default_blocks();
-    const auto clamp = [](std::uint8_t value, std::uint8_t max, std::uint8_t above) {
-        return value > max ? above : value;
-    };
-
-    // Block A and the CAN level.
-    std::uint8_t a[9];
-    if (defaults)
-        std::copy(def.a.begin(), def.a.end(), a);
-    else if (!in.read(512, a, 9))
-        return LoadResult::ReadError;
-    if (defaults && u.small())
-        a[0] = 0;
-    in.put(Field::OperatingMode, a[0]);
-    in.put(Field::GreyWire, a[2]);
-    in.put(Field::HazardLights, a[3]);
-    in.put(Field::CanBusControl, a[4]);
-    if (!u.small()) {
-        in.put(Field::AudibleConfirmation, a[5]);
-        in.put(Field::PowerWindows, a[6]);
-    }
-    in.put(Field::AntiHijack, a[7]);
-    in.put(Field::GpsModule, clamp(a[8], 1, 1));
-
-    std::uint8_t high = 0;
-    std::uint8_t low = 0;
-    if (a[1] == 254 && !defaults) {
-        if (!in.read(535, &high, 1) || !in.read(528, &low, 1))
+    const std::vector<BlockImage> built_in = default_blocks();
+    for (const MemoryBlock& block : memory_blocks()) {
+        if (block.use == BlockUse::LevelEscape)
+            continue; // read by the CAN level when it needs them
+        // A block the unit does not have shows as zeros; so do the blocks
+        // without built-in values.
+        std::vector<std::uint8_t> bytes(std::size_t(block.length), 0);
+        if (defaults) {
+            for (const BlockImage& d : built_in) {
+                if (d.address == block.address)
+                    bytes = d.bytes;
+            }
+            if (block.address == kBlockA && u.small())
+                bytes[0] = 0; // the smaller unit has no full alarm
+        } else if (has_block(block, u) && !in.read(block.address, bytes.data(), block.length)) {
             return LoadResult::ReadError;
+        }
+        for (const MemoryRow& row : memory_rows()) {
+            if (row.address == block.address && (stores(row, u) || row.shown_anyway) &&
+                !in.show(row, bytes.data() + row.offset, defaults))
+                return LoadResult::ReadError;
+        }
     }
-    const long level = can_level_from_bytes(a[1], high, low);
-    in.put_text(Field::CanLevel, std::to_string(level));
-
-    // Block B.
-    std::uint8_t b[11];
-    if (defaults)
-        std::copy(def.b.begin(), def.b.end(), b);
-    else if (!in.read(524, b, 11))
-        return LoadResult::ReadError;
-    if (!u.small())
-        in.put(Field::Rearming, clamp(b[0], 4, 0));
-    std::uint8_t remote = clamp(b[1], 3, 3);
-    if (u.small() && remote == 3)
-        remote = 1;
-    in.put(Field::RemoteOperation, remote);
-    in.put_text(Field::IgnoreCode, std::to_string(b[2]));
-    in.put(Field::In1Time, b[3]);
-    if (v <= 1064)
-        in.put(Field::AuxMode, b[4]);
-    in.put(Field::Immobiliser, b[5]);
-    in.put(Field::Siren, b[6] == 3 ? 2 : b[6]);
-    in.put(Field::InhibitArm, clamp(b[7], 3, 0));
-    in.put(Field::HazardBlink, b[8]);
-    in.put(Field::TrunkCheck, b[9]);
-    in.put(Field::Prealarm3x, clamp(b[10], 1, 0));
-
-    // SMS block.
-    std::uint8_t m[9];
-    if (defaults)
-        std::copy(def.sms.begin(), def.sms.end(), m);
-    else if (!in.read(536, m, 9))
-        return LoadResult::ReadError;
-    in.put(Field::PhoneCount, clamp(m[0], 3, 3));
-    in.put(Field::IgnitionSms, clamp(m[1], 1, 1));
-    in.put(Field::SystemSms, clamp(m[2], 1, 1));
-    in.put(Field::DoorSms, clamp(m[3], 1, 1));
-    in.put(Field::PowerSupplySms, m[4]);
-    in.put(Field::SmsForward, clamp(m[5], 1, 1));
-    for (int p = 1; p <= 3; ++p) {
-        in.put(phone_field(p, PhonePart::Tel), (m[6] >> (p - 1)) & 1);
-        in.put(phone_field(p, PhonePart::Sms), (m[6] >> (p + 2)) & 1);
-    }
-    in.put_text(Field::Voltage, voltage_text(m[7]));
-    for (int p = 1; p <= 3; ++p)
-        in.put(phone_field(p, PhonePart::Ap), (m[8] >> (p - 1)) & 1);
-
-    // TQPIN: five digits, the sixth byte taken as the end.
-    std::uint8_t pin[16] = {};
-    if (defaults)
-        std::memcpy(pin, def.tqpin, 5);
-    else if (!in.read(548, pin, 16))
-        return LoadResult::ReadError;
-    in.put_text(Field::Tqpin, memory_text(pin, 5));
-
-    // Phone numbers.
-    const int slot = phone_slot_size(v);
-    std::uint8_t phones[60] = {};
-    if (!defaults) {
-        if (!in.read(v < 1054 ? 564 : 950, phones, slot) ||
-            !in.read(v < 1054 ? 580 : 970, phones + slot, 2 * slot))
-            return LoadResult::ReadError;
-    }
-    for (int p = 1; p <= 3; ++p) {
-        in.put_text(phone_field(p, PhonePart::Number),
-                    memory_text(phones + (p - 1) * slot, std::size_t(slot)));
-    }
-
-    // Block C and the vehicle.
-    std::uint8_t c[5];
-    if (defaults)
-        std::copy(def.c.begin(), def.c.end(), c);
-    else if (!in.read(710, c, 5))
-        return LoadResult::ReadError;
-    in.put(Field::Language, c[1]);
-    in.put(Field::VoiceCalls, c[4]);
-    in.put(Field::SupplySelection, c[0]);
-    if (defaults)
-        select_vehicle(s, level, c[2] << 8 | c[3], true);
-    else
-        restore_vehicle(s, level, c[2] << 8 | c[3], true);
-
-    // SIM card PIN.
-    std::uint8_t sim[5] = {};
-    if (!defaults && !in.read(716, sim, 5))
-        return LoadResult::ReadError;
-    in.put_text(Field::SimPin, memory_text(sim, 4));
-
-    // Block D.
-    std::uint8_t d[3] = {};
-    if (v >= 1054 && !defaults && !in.read(1095, d, 3))
-        return LoadResult::ReadError;
-    in.put(Field::TrunkDisarm, clamp(d[0], 1, 0));
-    in.put(Field::AdditionalInput, d[1]);
-    in.put(Field::PaAuthorise, clamp(d[2], 1, 0));
     return LoadResult::Loaded;
 }
 
-// The fields a verified block stores, which take what was written as their
-// references.
+// A verified block's fields take what was written as their references; a
+// field this unit lacks (written as 0) takes what its control holds.
 void take_written(ConfigState& s, const BlockImage& block)
 {
     const UnitKind u = s.unit;
-    const auto take = [&](std::initializer_list<Field> fields) {
-        for (Field f : fields)
-            take_as_reference(s, f);
-    };
-    const int phone1 = u.version < 1054 ? 564 : 950;
-    const int phones23 = u.version < 1054 ? 580 : 970;
     const long count = number_of(s, Field::PhoneCount);
-
-    switch (block.address) {
-    case 512:
-        take({Field::OperatingMode, Field::GreyWire, Field::HazardLights, Field::CanBusControl,
-              Field::AudibleConfirmation, Field::PowerWindows, Field::AntiHijack,
-              Field::GpsModule});
-        if (u.version < 1068)
-            take({Field::CanLevel});
-        return;
-    case 524:
-        take({Field::Rearming, Field::RemoteOperation, Field::IgnoreCode, Field::In1Time,
-              Field::AuxMode, Field::Immobiliser, Field::Siren, Field::InhibitArm,
-              Field::HazardBlink, Field::TrunkCheck, Field::Prealarm3x});
-        return;
-    case 535:
-        take({Field::CanLevel});
-        return;
-    case 536:
-        take({Field::PhoneCount, Field::IgnitionSms, Field::SystemSms, Field::DoorSms,
-              Field::PowerSupplySms, Field::SmsForward, Field::Voltage});
-        // A phone above the count was stored without its TEL, SMS and AP bits.
-        for (int p = 1; p <= 3; ++p) {
-            for (PhonePart part : {PhonePart::Tel, PhonePart::Sms, PhonePart::Ap}) {
-                const Field f = phone_field(p, part);
-                set_reference_number(s, f, count >= p ? number_of(s, f) : 0);
-            }
+    // A phone above the count was stored without its flags.
+    const auto take_flag = [&](Field f, int phone) {
+        set_reference_number(s, f, count >= phone ? number_of(s, f) : 0);
+    };
+    for (const MemoryRow& row : memory_rows()) {
+        if (row.address != block.address)
+            continue;
+        const int p = phone_of(row.field);
+        switch (row.codec) {
+        case Codec::CanLevel:
+            // With the extended form the level is written last in byte 535.
+            if (!has_extended_can_level(u))
+                take_as_reference(s, row.field);
+            break;
+        case Codec::CanLevelLow:
+        case Codec::VehicleKey:
+            break;
+        case Codec::PhoneCalls:
+            take_flag(phone_field(p, PhonePart::Tel), p);
+            take_flag(phone_field(p, PhonePart::Sms), p);
+            break;
+        case Codec::PhoneAuthorised:
+            take_flag(row.field, p);
+            break;
+        case Codec::PhoneNumber: {
+            // The stored text: blanks removed, empty above the count.
+            std::string stored;
+            if (count >= p)
+                phone_to_stored(text_of(s, row.field), u.version, stored);
+            set_reference_text(s, row.field, stored);
+            break;
         }
-        return;
-    case 548:
-        take({Field::Tqpin});
-        return;
-    case 710:
-        take({Field::SupplySelection, Field::Language, Field::VoiceCalls});
-        return;
-    case 716:
-        take({Field::SimPin});
-        return;
-    case 1095:
-        take({Field::TrunkDisarm, Field::AdditionalInput, Field::PaAuthorise});
-        return;
-    default:
-        break;
-    }
-    // Phone numbers: the stored text (blanks removed; empty above the count).
-    const int first = block.address == phone1 ? 1 : block.address == phones23 ? 2 : 0;
-    if (first == 0)
-        return;
-    for (int p = first; p <= (first == 1 ? 1 : 3); ++p) {
-        const Field f = phone_field(p, PhonePart::Number);
-        std::string stored;
-        if (count >= p)
-            phone_to_stored(text_of(s, f), u.version, stored);
-        set_reference_text(s, f, stored);
+        default:
+            take_as_reference(s, row.field);
+            break;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "config/record.h"
 
+#include "config/memory_map.h"
 #include "config/vehicle.h"
 #include "text/texts.h"
 
@@ -316,7 +317,10 @@ std::string voltage_text(std::uint8_t byte)
     return buffer;
 }
 
-int phone_slot_size(int version) { return version < 1054 ? 16 : 20; }
+int phone_slot_size(int version)
+{
+    return memory_row(Field::Phone1Number, UnitKind{512, version})->length;
+}
 int phone_max_length(int version) { return version < 1054 ? 15 : 18; }
 
 bool phone_to_stored(const std::string& typed, int version, std::string& stored)
@@ -393,153 +397,122 @@ Validation validate_configuration(const ConfigState& s)
 
 // ---- Blocks ----------------------------------------------------------------
 
+namespace {
+
+// The bit of phone p (1..3) in the TEL bits, its SMS bit 3 above.
+std::uint8_t phone_bit(int p) { return std::uint8_t(1 << (p - 1)); }
+
+// Writes one value into its bytes (zero until then; the phone flags of the
+// three phones share their bytes).
+void encode(const ConfigState& s, const MemoryRow& row, int vehicle_key, std::uint8_t* out)
+{
+    const auto n = [&](Field f) { return number_of(s, f); };
+    const long level = leading_digits_value(text_of(s, Field::CanLevel));
+    const int p = phone_of(row.field);
+    const bool counted = n(Field::PhoneCount) >= p;
+    switch (row.codec) {
+    case Codec::Byte:
+        out[0] = byte_of(n(row.field));
+        return;
+    case Codec::CanLevel:
+        out[0] = can_level_byte(level);
+        return;
+    case Codec::CanLevelLow:
+        out[0] = std::uint8_t(can_level_extension(level) & 0xFF);
+        return;
+    case Codec::CanLevelHigh:
+        out[0] = std::uint8_t(can_level_extension(level) >> 8);
+        return;
+    case Codec::RemoteOperation:
+        out[0] = byte_of(s.unit.small() && n(row.field) == 1 ? 3 : n(row.field));
+        return;
+    case Codec::Siren:
+        out[0] = byte_of(n(row.field) == 2 ? 3 : n(row.field));
+        return;
+    case Codec::Decimal:
+        out[0] = byte_of(leading_digits_value(text_of(s, row.field)));
+        return;
+    case Codec::PhoneCalls:
+        if (counted && n(phone_field(p, PhonePart::Tel)))
+            out[0] |= phone_bit(p);
+        if (counted && n(phone_field(p, PhonePart::Sms)))
+            out[0] |= std::uint8_t(phone_bit(p) << 3);
+        return;
+    case Codec::PhoneAuthorised:
+        if (counted && n(row.field))
+            out[0] |= phone_bit(p);
+        return;
+    case Codec::Voltage:
+        out[0] = voltage_byte(n(Field::SupplySelection), text_of(s, Field::Voltage));
+        return;
+    case Codec::Digits: {
+        const std::string& t = text_of(s, row.field);
+        std::copy_n(t.begin(), std::min(t.size(), std::size_t(row.characters)), out);
+        return;
+    }
+    case Codec::PhoneNumber: {
+        std::string stored;
+        if (counted)
+            phone_to_stored(text_of(s, row.field), s.unit.version, stored);
+        std::copy_n(stored.begin(), std::min(stored.size(), std::size_t(row.length - 1)), out);
+        return;
+    }
+    case Codec::VehicleKey:
+        out[0] = std::uint8_t(vehicle_key >> 8);
+        out[1] = std::uint8_t(vehicle_key & 0xFF);
+        return;
+    }
+}
+
+BlockImage build_block(const ConfigState& s, const MemoryBlock& block, int vehicle_key)
+{
+    BlockImage image{block.address, std::vector<std::uint8_t>(std::size_t(block.length), 0)};
+    for (const MemoryRow& row : memory_rows()) {
+        if (row.address == block.address && stores(row, s.unit))
+            encode(s, row, vehicle_key, image.bytes.data() + row.offset);
+    }
+    return image;
+}
+
+// The mask of a value's bytes: the phone flags own only their bits.
+std::uint8_t value_mask(const MemoryRow& row)
+{
+    const int p = phone_of(row.field);
+    switch (row.codec) {
+    case Codec::PhoneCalls:
+        return std::uint8_t(phone_bit(p) | phone_bit(p) << 3);
+    case Codec::PhoneAuthorised:
+        return phone_bit(p);
+    default:
+        return 0xFF;
+    }
+}
+
+} // namespace
+
 std::vector<BlockImage> build_blocks(const ConfigState& s, int vehicle_key)
 {
-    const UnitKind u = s.unit;
-    const int v = u.version;
-    const auto n = [&](Field f) { return number_of(s, f); };
     std::vector<BlockImage> blocks;
-
-    const long level = leading_digits_value(text_of(s, Field::CanLevel));
-    blocks.push_back({512,
-                      {byte_of(n(Field::OperatingMode)), can_level_byte(level),
-                       byte_of(n(Field::GreyWire)), byte_of(n(Field::HazardLights)),
-                       byte_of(n(Field::CanBusControl)),
-                       u.small() ? std::uint8_t(0) : byte_of(n(Field::AudibleConfirmation)),
-                       u.small() ? std::uint8_t(0) : byte_of(n(Field::PowerWindows)),
-                       byte_of(n(Field::AntiHijack)), byte_of(n(Field::GpsModule))}});
-
-    long remote = n(Field::RemoteOperation);
-    if (u.small() && remote == 1)
-        remote = 3;
-    const long siren = n(Field::Siren) == 2 ? 3 : n(Field::Siren);
-    blocks.push_back({524,
-                      {u.small() ? std::uint8_t(0) : byte_of(n(Field::Rearming)), byte_of(remote),
-                       byte_of(leading_digits_value(text_of(s, Field::IgnoreCode))),
-                       byte_of(n(Field::In1Time)),
-                       v <= 1064 ? byte_of(n(Field::AuxMode)) : std::uint8_t(0),
-                       byte_of(n(Field::Immobiliser)), byte_of(siren),
-                       byte_of(n(Field::InhibitArm)), byte_of(n(Field::HazardBlink)),
-                       byte_of(n(Field::TrunkCheck)),
-                       v >= 1064 ? byte_of(n(Field::Prealarm3x)) : std::uint8_t(0)}});
-
-    if (v >= 1068) {
-        const std::uint16_t extension = can_level_extension(level);
-        blocks.push_back({528, {std::uint8_t(extension & 0xFF)}});
-        blocks.push_back({535, {std::uint8_t(extension >> 8)}});
-    }
-
-    const long count = n(Field::PhoneCount);
-    std::uint8_t calls = 0;
-    std::uint8_t authorised = 0;
-    for (int p = 1; p <= 3; ++p) {
-        if (count < p)
+    for (const MemoryBlock& block : memory_blocks()) {
+        if (!has_block(block, s.unit) || (block.use == BlockUse::Revealed && !s.sim_pin_revealed))
             continue;
-        const int bit = p - 1;
-        if (n(phone_field(p, PhonePart::Tel)))
-            calls |= std::uint8_t(1 << bit);
-        if (n(phone_field(p, PhonePart::Sms)))
-            calls |= std::uint8_t(1 << (bit + 3));
-        if (n(phone_field(p, PhonePart::Ap)))
-            authorised |= std::uint8_t(1 << bit);
-    }
-    blocks.push_back({536,
-                      {byte_of(count), byte_of(n(Field::IgnitionSms)),
-                       byte_of(n(Field::SystemSms)), byte_of(n(Field::DoorSms)),
-                       byte_of(n(Field::PowerSupplySms)), byte_of(n(Field::SmsForward)), calls,
-                       voltage_byte(n(Field::SupplySelection), text_of(s, Field::Voltage)),
-                       authorised}});
-
-    std::vector<std::uint8_t> tqpin(16, 0);
-    const std::string& pin = text_of(s, Field::Tqpin);
-    std::copy_n(pin.begin(), std::min<std::size_t>(pin.size(), 5), tqpin.begin());
-    blocks.push_back({548, tqpin});
-
-    const std::size_t slot = std::size_t(phone_slot_size(v));
-    std::vector<std::uint8_t> phones(slot * 3, 0);
-    for (int p = 1; p <= 3; ++p) {
-        std::string stored;
-        if (count >= p)
-            phone_to_stored(text_of(s, phone_field(p, PhonePart::Number)), v, stored);
-        std::copy_n(stored.begin(), std::min(stored.size(), slot - 1),
-                    phones.begin() + std::ptrdiff_t(slot * std::size_t(p - 1)));
-    }
-    const int phone1 = v < 1054 ? 564 : 950;
-    const int phones23 = v < 1054 ? 580 : 970;
-    blocks.push_back({phone1, {phones.begin(), phones.begin() + std::ptrdiff_t(slot)}});
-    blocks.push_back({phones23, {phones.begin() + std::ptrdiff_t(slot), phones.end()}});
-
-    blocks.push_back({710,
-                      {byte_of(n(Field::SupplySelection)), byte_of(n(Field::Language)),
-                       std::uint8_t(vehicle_key >> 8), std::uint8_t(vehicle_key & 0xFF),
-                       byte_of(n(Field::VoiceCalls))}});
-
-    if (s.sim_pin_revealed)
-        blocks.push_back(sim_pin_block(s));
-
-    if (v >= 1054) {
-        blocks.push_back({1095,
-                          {v > 1068 ? byte_of(n(Field::TrunkDisarm)) : std::uint8_t(0),
-                           byte_of(n(Field::AdditionalInput)),
-                           v >= 1104 ? byte_of(n(Field::PaAuthorise)) : std::uint8_t(0)}});
+        blocks.push_back(build_block(s, block, vehicle_key));
     }
     return blocks;
 }
 
 BlockImage sim_pin_block(const ConfigState& s)
 {
-    std::vector<std::uint8_t> sim(5, 0);
-    const std::string& p = text_of(s, Field::SimPin);
-    std::copy_n(p.begin(), std::min<std::size_t>(p.size(), 4), sim.begin());
-    return {716, sim};
+    return build_block(s, *memory_block(kSimPinBlock), 0);
 }
 
 std::vector<ValueSpan> held_value_spans(UnitKind u)
 {
-    const int v = u.version;
     std::vector<ValueSpan> spans;
-    const auto bytes = [&](int address, std::initializer_list<int> offsets) {
-        for (int offset : offsets)
-            spans.push_back({address, offset, 1});
-    };
-    // Block A (byte 1 is the CAN level); the smaller unit has neither audible
-    // confirmation nor power windows.
-    bytes(512, {0, 1, 2, 3, 4, 7, 8});
-    if (!u.small())
-        bytes(512, {5, 6});
-    // Block B: rearming on the larger unit, the AUX mode up to firmware 1064
-    // (later units configure the AUX output as a module), 3x prealarm from 1064.
-    bytes(524, {1, 2, 3, 5, 6, 7, 8, 9});
-    if (!u.small())
-        bytes(524, {0});
-    if (v <= 1064)
-        bytes(524, {4});
-    if (v >= 1064)
-        bytes(524, {10});
-    bytes(528, {0});
-    bytes(535, {0});
-    // SMS block: each phone's TEL and SMS bits and its AP bit.
-    bytes(536, {0, 1, 2, 3, 4, 5, 7});
-    for (int p = 1; p <= 3; ++p) {
-        spans.push_back({536, 6, 1, std::uint8_t(1 << (p - 1) | 1 << (p + 2))});
-        spans.push_back({536, 8, 1, std::uint8_t(1 << (p - 1))});
+    for (const MemoryRow& row : memory_rows()) {
+        if (stores(row, u))
+            spans.push_back({row.address, row.offset, row.length, value_mask(row)});
     }
-    // Texts, each in its whole slot.
-    const int slot = phone_slot_size(v);
-    spans.push_back({548, 0, 16});
-    spans.push_back({v < 1054 ? 564 : 950, 0, slot});
-    spans.push_back({v < 1054 ? 580 : 970, 0, slot});
-    spans.push_back({v < 1054 ? 580 : 970, slot, slot});
-    spans.push_back({716, 0, 5});
-    // Block C, the vehicle key as one value.
-    bytes(710, {0, 1, 4});
-    spans.push_back({710, 2, 2});
-    // Block D: the trunk option above 1068, the PA button from 1104.
-    bytes(1095, {1});
-    if (v > 1068)
-        bytes(1095, {0});
-    if (v >= 1104)
-        bytes(1095, {2});
     return spans;
 }
 
@@ -568,15 +541,17 @@ std::vector<std::uint8_t> bytes_to_write(const ConfigState& s, const BlockImage&
     return out;
 }
 
-DefaultBlocks default_blocks()
+std::vector<BlockImage> default_blocks()
 {
+    std::vector<std::uint8_t> tqpin(16, 0);
+    std::copy_n("47193", 5, tqpin.begin());
     return {
-        {3, 2, 0, 0, 0, 0, 0, 0, 1},
-        {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0},
-        {0, 1, 1, 1, 1, 0, 0, 0, 0},
-        {0xFF, 0, 0xFF, 0xFF, 0},
-        {0, 0, 0},
-        "47193",
+        {kBlockA, {3, 2, 0, 0, 0, 0, 0, 0, 1}},
+        {kBlockB, {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},
+        {kSmsBlock, {0, 1, 1, 1, 1, 0, 0, 0, 0}},
+        {kTqpinBlock, tqpin},
+        {kBlockC, {0xFF, 0, 0xFF, 0xFF, 0}},
+        {kBlockD, {0, 0, 0}},
     };
 }
 

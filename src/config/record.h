@@ -5,7 +5,6 @@
 
 #include "config/config_state.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -146,15 +145,8 @@ std::vector<ValueSpan> held_value_spans(UnitKind u);
 // goes back as the unit held it then.
 std::vector<std::uint8_t> bytes_to_write(const ConfigState& s, const BlockImage& built);
 
-// The built-in values of "Default settings", block by block.
-struct DefaultBlocks {
-    std::array<std::uint8_t, 9> a;
-    std::array<std::uint8_t, 11> b;
-    std::array<std::uint8_t, 9> sms;
-    std::array<std::uint8_t, 5> c;
-    std::array<std::uint8_t, 3> d;
-    const char* tqpin;
-};
-DefaultBlocks default_blocks();
+// The built-in values of "Default settings", block by block; the blocks
+// not named are all zeros.
+std::vector<BlockImage> default_blocks();
 
 } // namespace tq
