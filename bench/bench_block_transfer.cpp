@@ -1,6 +1,7 @@
 // Reads and writes the configuration's blocks through the simulated
 // programmer, charging 1 ms of real time per report, and prints the time
 // taken over the time the wire itself needed (reports plus read time-outs).
+#include "config/memory_map.h"
 #include "link/block.h"
 #include "platform/clock.h"
 #include "sim/programmer.h"
@@ -13,16 +14,6 @@
 using namespace tq;
 
 namespace {
-
-struct Block {
-    int address;
-    int length;
-};
-
-// The configuration of a current unit, in the order it is stored.
-constexpr Block kConfiguration[] = {{512, 9},  {524, 11}, {528, 1}, {535, 1}, {536, 9},
-                                    {548, 16}, {950, 20}, {970, 40}, {710, 5}, {716, 5},
-                                    {1095, 3}};
 
 double run(sim::Variant variant, bool write, long& wire_ms)
 {
@@ -39,7 +30,11 @@ double run(sim::Variant variant, bool write, long& wire_ms)
     programmer.timeout_ms_waited = 0;
 
     const auto start = std::chrono::steady_clock::now();
-    for (const Block& b : kConfiguration) {
+    // Every block of the configuration of this (current) unit, in the order
+    // a save writes them.
+    for (const MemoryBlock& b : memory_blocks()) {
+        if (!has_block(b, UnitKind{512, version}))
+            continue;
         const std::vector<std::uint8_t> data(std::size_t(b.length), 0x5A);
         const int failed = write ? write_block(link, version, b.address, data)
                                  : read_block(link, version, b.address, b.length);

@@ -4,6 +4,7 @@
 
 #include "config/config_io.h"
 #include "config/config_state.h"
+#include "config/memory_map.h"
 #include "config/record.h"
 #include "support/sim_link.h"
 
@@ -39,6 +40,23 @@ struct ConfiguredUnit : SimLink {
     {
         std::memset(programmer.unit.memory.data() + address, 0, std::size_t(slot));
         std::memcpy(programmer.unit.memory.data() + address, text, std::strlen(text));
+    }
+    // A text value (TQPIN, SIM PIN, phone number) in its bytes of this
+    // unit's memory, zero-padded.
+    void poke_text(Field f, const char* text)
+    {
+        const MemoryRow* row = memory_row(f, config.unit);
+        poke_text(row->address + row->offset, row->length, text);
+    }
+    // Zeroes the bytes of every value that this unit does not store in the
+    // blocks it has: a save writes them as 0.
+    void clear_what_the_unit_lacks()
+    {
+        for (const MemoryRow& row : memory_rows()) {
+            if (!stores(row, config.unit) && has_block(*memory_block(row.address), config.unit))
+                std::memset(programmer.unit.memory.data() + row.address + row.offset, 0,
+                            std::size_t(row.length));
+        }
     }
     Bytes peek(int address, int length) const
     {

@@ -34,20 +34,18 @@ Bytes text_slot(const char* text, std::size_t size)
 }
 
 // One car's configuration in the layout of the unit's firmware.
-void picture(ConfiguredUnit& u, int version)
+void picture(ConfiguredUnit& u)
 {
-    u.poke(512, {3, 5, 1, 2, 3, 1, 1, 2, 1}); // CAN level 6
-    u.poke(524, {2, 1, 7, 2, 4, 1, 3, 1, 2, 1, 1});
-    u.poke(536, {2, 1, 0, 1, 2, 1, 0x19, 96, 0x01});
-    u.poke_text(548, 16, "52817");
-    const int phone1 = version < 1054 ? 564 : 950;
-    const int slot = version < 1054 ? 16 : 20;
-    u.poke_text(phone1, slot, "+48601234567");
-    u.poke_text(phone1 + slot, slot, "+48698765432");
-    u.poke_text(phone1 + 2 * slot, slot, "");
-    u.poke(710, {2, 1, 0, 73, 1});
-    u.poke_text(716, 5, "1234");
-    u.poke(1095, {1, 2, 1});
+    u.poke(kBlockA, {3, 5, 1, 2, 3, 1, 1, 2, 1}); // CAN level 6
+    u.poke(kBlockB, {2, 1, 7, 2, 4, 1, 3, 1, 2, 1, 1});
+    u.poke(kSmsBlock, {2, 1, 0, 1, 2, 1, 0x19, 96, 0x01});
+    u.poke_text(Field::Tqpin, "52817");
+    u.poke_text(Field::Phone1Number, "+48601234567");
+    u.poke_text(Field::Phone2Number, "+48698765432");
+    u.poke_text(Field::Phone3Number, "");
+    u.poke(kBlockC, {2, 1, 0, 73, 1});
+    u.poke_text(Field::SimPin, "1234");
+    u.poke(kBlockD, {1, 2, 1});
 }
 
 std::vector<Write> writes(const ConfiguredUnit& u)
@@ -70,7 +68,7 @@ bool received(const ConfiguredUnit& u, std::uint8_t code)
 TEST(ConfigIo, LoadShowsTheUnitsValues)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     u.poke(1049, {131}); // the AUX interface reports mode 3
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
     const ConfigState& s = u.config;
@@ -111,7 +109,7 @@ TEST(ConfigIo, LoadClampsAndMapsStoredValues)
     };
     for (const Case& c : cases) {
         ConfiguredUnit u(c.model, 1105);
-        picture(u, 1105);
+        picture(u);
         const std::uint8_t b = c.byte;
         u.poke(512, {3, 5, 1, 2, 3, 1, 1, 2, b});
         u.poke(524, {b, b, 7, 2, 4, 1, 3, b, 2, 1, b});
@@ -137,7 +135,7 @@ TEST(ConfigIo, LoadClampsAndMapsStoredValues)
 TEST(ConfigIo, ExtendedCanLevelIsReadWhenEscaped)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     u.poke(513, {254});
     u.poke(528, {0x00});
     u.poke(535, {0x01});
@@ -183,7 +181,7 @@ TEST(ConfigIo, SaveWritesEveryBlockInTheFirmwaresLayout)
     };
     for (const Case& k : cases) {
         ConfiguredUnit u(512, k.version);
-        picture(u, k.version);
+        picture(u);
         ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
         set_text(u.config, Field::CanLevel, "257");
         set_number(u.config, Field::PhoneCount, 1);
@@ -205,7 +203,7 @@ TEST(ConfigIo, SaveWritesEveryBlockInTheFirmwaresLayout)
 TEST(ConfigIo, SmallUnitMapsRemoteOperationAndZeroesMissingFields)
 {
     ConfiguredUnit u(511, 1105);
-    picture(u, 1105);
+    picture(u);
     u.poke(524, {2, 3, 7, 2, 4, 1, 0, 1, 2, 1, 1});
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
     EXPECT_EQ(number_of(u.config, Field::RemoteOperation), 1);
@@ -222,7 +220,7 @@ TEST(ConfigIo, OutOfListValuesAreKeptAsTheUnitHoldsThem)
     // Firmware 1094 offers no digital siren and 1104 no fifth anti-hijack
     // option; the stored values still go back unchanged.
     ConfiguredUnit u(512, 1094);
-    picture(u, 1094);
+    picture(u);
     u.poke(512, {3, 5, 1, 2, 3, 1, 1, 4, 1});
     u.poke(714, {9}); // nine voice-call attempts: no button for it
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
@@ -282,7 +280,7 @@ TEST(ConfigIo, AnUnchangedSaveWritesBackWhatThePagesCannotShow)
     };
     for (const Case& c : cases) {
         ConfiguredUnit u(c.model, c.version);
-        picture(u, c.version);
+        picture(u);
         std::copy(c.also_held.begin(), c.also_held.end(), u.programmer.unit.memory.begin() + c.also);
         std::copy(c.held.begin(), c.held.end(), u.programmer.unit.memory.begin() + c.address);
         ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded) << c.what;
@@ -299,7 +297,7 @@ TEST(ConfigIo, AnUnchangedSaveWritesBackWhatThePagesCannotShow)
 TEST(ConfigIo, AVehicleTheTableLacksSurvivesSaves)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     u.poke(512, {3, 49, 1, 2, 3, 1, 1, 2, 1}); // CAN level 50
     u.poke(712, {0x03, 0xE7});                 // vehicle key 999
     u.poke(528, {0});                          // no extended level (this firmware has no AUX byte)
@@ -327,7 +325,7 @@ TEST(ConfigIo, AVehicleTheTableLacksSurvivesSaves)
     EXPECT_EQ(text_of(u.config, Field::CanLevel), "300");
     // Through a .cfg file into another unit, the key goes as it came.
     ConfiguredUnit other(512, 1105);
-    picture(other, 1105);
+    picture(other);
     ASSERT_EQ(load_configuration(other.config, other.link, kLoadSilent), LoadResult::Loaded);
     read_cfg_text(other.config, write_cfg_text(u.config));
     ASSERT_EQ(save_configuration(other.config, other.link), SaveResult::Saved);
@@ -344,7 +342,7 @@ TEST(ConfigIo, AVehicleTheTableLacksSurvivesSaves)
 TEST(ConfigIo, RevealedSimPinIsValidatedAndWritten)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
     ASSERT_EQ(save_configuration(u.config, u.link), SaveResult::Saved);
     for (const auto& w : u.programmer.unit.writes)
@@ -365,7 +363,7 @@ TEST(ConfigIo, DefaultsChangeTheControlsButNotTheUnit)
 {
     for (int model : {512, 511}) {
         ConfiguredUnit u(model, 1105);
-        picture(u, 1105);
+        picture(u);
         ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
         u.programmer.unit.received.clear();
         ASSERT_EQ(load_configuration(u.config, u.link, kLoadDefaults), LoadResult::Loaded);
@@ -393,7 +391,7 @@ TEST(ConfigIo, DefaultsChangeTheControlsButNotTheUnit)
 TEST(ConfigIo, SaveStopsAtTheFirstUnverifiedBlock)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
     // This unit does not keep what is written to its SMS block.
     u.programmer.unit.on(cmd::kWriteLong, [](sim::AlarmUnit& unit, std::span<const std::uint8_t> d) {
@@ -426,7 +424,7 @@ TEST(ConfigIo, SaveStopsAtTheFirstUnverifiedBlock)
 TEST(ConfigIo, InvalidEntriesWriteNothingAndKeepTheReferences)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
     set_text(u.config, Field::Tqpin, "11111");
     set_text(u.config, Field::Phone2Number, "0048");
@@ -441,7 +439,7 @@ TEST(ConfigIo, UnplugDuringLoadAndSave)
     // A whole load takes some 45 reports, a save some 64.
     for (int reports : {1, 12, 30}) {
         ConfiguredUnit u(512, 1105);
-        picture(u, 1105);
+        picture(u);
         u.programmer.faults.unplug_after_reports = reports;
         EXPECT_EQ(load_configuration(u.config, u.link, kLoadFromUnit), LoadResult::ReadError);
         EXPECT_EQ(u.last_message(), "Configuration load error.");
@@ -450,7 +448,7 @@ TEST(ConfigIo, UnplugDuringLoadAndSave)
     }
     for (int reports : {1, 20, 50}) {
         ConfiguredUnit u(512, 1105);
-        picture(u, 1105);
+        picture(u);
         ASSERT_EQ(load_configuration(u.config, u.link, kLoadSilent), LoadResult::Loaded);
         u.programmer.faults.unplug_after_reports = reports;
         EXPECT_EQ(save_configuration(u.config, u.link), SaveResult::WriteError);
@@ -462,7 +460,7 @@ TEST(ConfigIo, UnplugDuringLoadAndSave)
 TEST(ConfigIo, FailedLoadKeepsWhatWasRead)
 {
     ConfiguredUnit u(512, 1105);
-    picture(u, 1105);
+    picture(u);
     u.programmer.unit.on(cmd::kReadLong, [](sim::AlarmUnit& unit, std::span<const std::uint8_t> d) {
         const int address = d[0] << 8 | d[1];
         if (address == 536)

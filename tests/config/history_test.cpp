@@ -46,23 +46,20 @@ struct Unit : ConfiguredUnit {
     {
         config.history = {root, serial, "TQ" + std::to_string(model) + "-test",
                           std::to_string(version)};
+        // Full alarm is an option of the larger unit only.
+        poke(kBlockA, {std::uint8_t(model < 512 ? 1 : 3), 5, 1, 2, 3, 1, 1, 2, 1}); // CAN level 6
+        poke(kBlockB, {2, 1, 7, 2, 4, 1, 3, 1, 2, 1, 1});
+        poke(kSmsBlock, {2, 1, 0, 1, 2, 1, 0x19, 96, 0x01});
+        poke_text(Field::Tqpin, "52817");
+        poke_text(Field::Phone1Number, "+48601234567");
+        poke_text(Field::Phone2Number, "+48698765432");
+        poke_text(Field::Phone3Number, "");
+        poke(kBlockC, {2, 1, std::uint8_t(vehicle_key >> 8), std::uint8_t(vehicle_key), 1});
+        poke_text(Field::SimPin, "1234");
+        poke(kBlockD, {1, 2, 1});
         // Only what the unit's fields can hold: a field the unit lacks is
         // stored as 0 by every save.
-        const std::uint8_t large = model < 512 ? 0 : 1;
-        const std::uint8_t aux = version <= 1064 ? 4 : 0;
-        poke(512, {std::uint8_t(large ? 3 : 1), 5, 1, 2, 3, large, large, 2, 1}); // CAN level 6
-        poke(524, {std::uint8_t(2 * large), 1, 7, 2, aux, 1, 3, 1, 2, 1,
-                   std::uint8_t(version >= 1064 ? 1 : 0)});
-        poke(536, {2, 1, 0, 1, 2, 1, 0x19, 96, 0x01});
-        poke_text(548, 16, "52817");
-        const int phone1 = version < 1054 ? 564 : 950;
-        const int slot = version < 1054 ? 16 : 20;
-        poke_text(phone1, slot, "+48601234567");
-        poke_text(phone1 + slot, 2 * slot, "+48698765432");
-        poke(710, {2, 1, std::uint8_t(vehicle_key >> 8), std::uint8_t(vehicle_key), 1});
-        poke_text(716, 5, "1234");
-        if (version >= 1054)
-            poke(1095, {std::uint8_t(version > 1068 ? 1 : 0), 2, std::uint8_t(version >= 1104 ? 1 : 0)});
+        clear_what_the_unit_lacks();
     }
     std::string folder() const { return history_folder(config.history); }
     std::vector<KeptConfiguration> kept() const { return list_history(folder()); }

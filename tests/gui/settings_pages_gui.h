@@ -20,14 +20,14 @@ struct Pages : ConfiguredUnit {
     Pages(int model, int version) : ConfiguredUnit(model, version)
     {
         test::ensure_gtk();
-        poke(512, {3, 5, 1, 2, 3, 1, 1, 2, 1});
-        poke(524, {2, 1, 7, 2, 4, 1, 3, 1, 2, 1, 1});
-        poke(536, {2, 1, 0, 1, 2, 2, 0x19, 96, 0x01});
-        poke_text(548, 16, "52817");
-        poke_text(950, 20, "+48601234567");
-        poke_text(970, 20, "+48698765432");
-        poke(710, {2, 0, 0, 73, 1});
-        poke(1095, {1, 2, 1});
+        poke(kBlockA, {3, 5, 1, 2, 3, 1, 1, 2, 1});
+        poke(kBlockB, {2, 1, 7, 2, 4, 1, 3, 1, 2, 1, 1});
+        poke(kSmsBlock, {2, 1, 0, 1, 2, 2, 0x19, 96, 0x01});
+        poke_text(Field::Tqpin, "52817");
+        poke_text(Field::Phone1Number, "+48601234567");
+        poke_text(Field::Phone2Number, "+48698765432");
+        poke(kBlockC, {2, 0, 0, 73, 1});
+        poke(kBlockD, {1, 2, 1});
 
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_widget_set_size_request(window, 1010, model == 511 ? 650 : 705);
