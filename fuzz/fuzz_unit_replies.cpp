@@ -8,11 +8,11 @@
 // diagnostics, AUX status, module tests, the module list, configuration and
 // PIN reads, the radio module window, the radio monitor and the radio
 // firmware transfer. All of it on a virtual clock, within its poll budgets.
-#include "app/connection.h"
 #include "config/config_io.h"
 #include "config/record.h"
 #include "config/service_pin.h"
 #include "config/unit_status.h"
+#include "connection/connection.h"
 #include "link/frame.h"
 #include "link/link.h"
 #include "modules/aux_status.h"

@@ -3,8 +3,8 @@
 // through app(), everything else takes the part it works on by reference.
 #pragma once
 
-#include "app/connection.h"
 #include "app/shell.h"
+#include "connection/connection.h"
 #include "firmware/firmware_state.h"
 #include "config/config_state.h"
 #include "config/unit_tools_state.h"

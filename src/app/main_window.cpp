@@ -61,7 +61,7 @@ void on_device_reset_item(GtkWidget*, gpointer)
 gboolean on_main_window_delete(GtkWidget*, GdkEvent*, gpointer)
 {
     AppState& a = app();
-    close_radio_window();
+    close_radio_window(radio_window_states(a));
     close_tool_windows(a);
     device_close(a.link, "the main window closes");
     std::exit(0);
@@ -248,14 +248,14 @@ void close_tool_windows(AppState& a)
     close_message_window();
     close_console_window(a.monitor);
     close_signal_monitor(a.monitor);
-    close_modules_window();
+    close_modules_window(a.modules);
     close_event_window(a.unit_tools);
     close_diagnostics_window(a.unit_tools);
     // The PIN shown belongs to the unit that has gone.
     close_service_pin_dialog(a.unit_tools);
-    close_aux_window();
-    close_radio_monitor();
-    close_radio_window();
+    close_aux_window(a.modules);
+    close_radio_monitor(radio_window_states(a));
+    close_radio_window(radio_window_states(a));
     close_configuration_history(); // its list is the gone unit's
 }
 

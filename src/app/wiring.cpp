@@ -97,7 +97,9 @@ void wire_configuration(AppState& a)
                                  s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);
     };
     a.shell.remove_settings_pages = [] { destroy_settings_pages(app().config); };
-    a.config.hooks.open_additional_modules = [] { open_modules_window(false); };
+    a.config.hooks.open_additional_modules = [] {
+        open_modules_window(modules_window_states(app()), false);
+    };
     a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
     a.shell.tools.load_configuration_file = [] { run_load_configuration_file(app().config); };
     a.shell.tools.save_configuration_file = [] { run_save_configuration_file(app().config); };
@@ -115,23 +117,35 @@ void wire_configuration(AppState& a)
 
 void wire_radio(AppState& a)
 {
-    a.shell.tools.radio_firmware_update = update_radio_firmware_from_file;
-    a.shell.tools.radio_wireless_update = update_radio_firmware_wireless;
-    a.config.hooks.open_radio_monitor = [] { open_radio_monitor(true); };
-
-    RadioHooks& m = a.modules.radio;
-    m.open_radio_window = open_radio_window;
-    m.open_radio_monitor = [] { open_radio_monitor(false); };
-    m.close_radio_window = close_radio_window;
-    m.close_radio_monitor = close_radio_monitor;
-    m.leave_radio_mode = [] { leave_radio_mode(app().link); };
-    m.radio_window_open = [] {
-        const RadioState& r = app().radio;
-        return r.window_open || r.monitor_open || r.opening;
+    a.shell.tools.radio_firmware_update = [] {
+        update_radio_firmware_from_file(radio_window_states(app()));
     };
+    a.shell.tools.radio_wireless_update = [] {
+        update_radio_firmware_wireless(radio_window_states(app()));
+    };
+    // The settings pages' button of older units: the receiver is searched.
+    a.config.hooks.open_radio_monitor = [] { open_radio_monitor(radio_window_states(app()), true); };
 }
 
 } // namespace
+
+RadioWindowStates radio_window_states(AppState& a)
+{
+    return RadioWindowStates{&a.link,
+                             &a.radio,
+                             a.connection.firmware_version,
+                             &a.modules.radio_onewire_id,
+                             a.shell.main_window,
+                             a.shell.start_maximized,
+                             a.shell.min_work_width,
+                             a.shell.min_work_height};
+}
+
+ModulesWindowStates modules_window_states(AppState& a)
+{
+    return ModulesWindowStates{&a.modules, &a.link, a.connection.firmware_version,
+                               radio_window_states(a)};
+}
 
 RemoteAccessContext& remote_access(AppState& a)
 {
@@ -176,14 +190,14 @@ void run_periodic_steps(AppState& a)
     // module test step.
     signal_monitor_step(a.monitor);
     if (a.radio.monitor_open)
-        radio_monitor_poll_step();
+        radio_monitor_poll_step(radio_window_states(a));
     diagnostics_window_step(a.unit_tools);
     event_window_step(a.unit_tools);
     if (a.radio.window_open)
-        radio_poll_step();
+        radio_poll_step(radio_window_states(a));
     if (a.modules.aux.window)
-        aux_status_poll_step(a);
-    module_test_poll_step(a);
+        aux_status_poll_step(a.modules, a.link);
+    module_test_poll_step(a.modules, a.link);
 }
 
 std::string startup_update_check(AppState& a)
@@ -197,7 +211,7 @@ void wire_subsystems(AppState& a)
     a.connection_ui.periodic_steps = [] { run_periodic_steps(app()); };
     wire_update_check(a);
     wire_remote_access(a);
-    wire_module_windows(a);
+    wire_module_windows(a.modules);
     wire_firmware(a);
     wire_configuration(a);
     wire_radio(a);

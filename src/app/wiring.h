@@ -3,6 +3,8 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "modules/modules_window.h"
+#include "radio/radio_window.h"
 #include "remote/remote_window.h"
 
 #include <string>
@@ -21,6 +23,10 @@ std::string startup_update_check(AppState& a);
 // State 16: each open tool window's periodic step looks at the reply just
 // polled (code 0 when nothing arrived), in this fixed order.
 void run_periodic_steps(AppState& a);
+
+// What the radio windows and the additional-modules window work on.
+RadioWindowStates radio_window_states(AppState& a);
+ModulesWindowStates modules_window_states(AppState& a);
 
 // The remote-access window's context: the relay, the devices it drives and
 // what it closes and empties when it opens.

@@ -1,6 +1,6 @@
 #include "cli/session.h"
 
-#include "app/connection.h"
+#include "connection/connection.h"
 #include "link/commands.h"
 #include "platform/clock.h"
 #include "text/texts.h"

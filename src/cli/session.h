@@ -3,8 +3,8 @@
 // the output helpers.
 #pragma once
 
-#include "app/connection_state.h"
 #include "cli/cli.h"
+#include "connection/connection_state.h"
 #include "link/link.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the event memory, the diagnostics and the emergency/service PIN dialog.
 #pragma once
 
-#include "app/connection_state.h"
+#include "connection/connection_state.h"
 #include "link/link.h"
 
 #include <array>

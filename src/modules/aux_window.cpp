@@ -10,6 +10,9 @@
 namespace tq {
 namespace {
 
+// What the open window was opened with.
+ModulesWindowStates states;
+
 const GdkColor kFlagRed = {0, 0xFFFF, 0, 0};
 const GdkColor kFlagYellow = {0, 0xFFFF, 0xFFFF, 0};
 
@@ -48,7 +51,7 @@ void keep_on_screen(GtkWidget* window)
 
 void on_more_info(GtkWidget*, gpointer)
 {
-    AuxInterfaceState& s = app().modules.aux;
+    AuxInterfaceState& s = states.modules->aux;
     s.more_info = !s.more_info;
     show_flags(s);
     keep_on_screen(s.window);
@@ -56,12 +59,12 @@ void on_more_info(GtkWidget*, gpointer)
 
 void on_command(GtkWidget*, gpointer index)
 {
-    send_aux_command(app().link, GPOINTER_TO_INT(index));
+    send_aux_command(*states.link, GPOINTER_TO_INT(index));
 }
 
 void on_destroy(GtkWidget*, gpointer)
 {
-    app().modules.aux = AuxInterfaceState{};
+    states.modules->aux = AuxInterfaceState{};
 }
 
 GtkWidget* picture_line(GtkWidget* box, GtkWidget** picture, const char* caption)
@@ -93,16 +96,17 @@ void apply(AuxInterfaceState& s, const AuxView& v)
 
 } // namespace
 
-void open_aux_window()
+void open_aux_window(const ModulesWindowStates& given)
 {
-    AppState& a = app();
-    AuxInterfaceState& s = a.modules.aux;
+    AuxInterfaceState& s = given.modules->aux;
     if (s.window) {
         gtk_window_present(GTK_WINDOW(s.window));
         return;
     }
-    if (a.modules.radio.radio_window_open && a.modules.radio.radio_window_open())
+    const RadioState& radio = *given.radio.radio;
+    if (radio.window_open || radio.monitor_open || radio.opening)
         return;
+    states = given;
 
     s = AuxInterfaceState{};
     s.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -169,19 +173,19 @@ void open_aux_window()
     gtk_widget_show(s.window);
 }
 
-void close_aux_window()
+void close_aux_window(ModulesState& m)
 {
-    AuxInterfaceState& s = app().modules.aux;
+    AuxInterfaceState& s = m.aux;
     if (s.window)
         gtk_widget_destroy(s.window);
 }
 
-void aux_status_poll_step(AppState& a)
+void aux_status_poll_step(ModulesState& m, LinkState& link)
 {
-    AuxInterfaceState& s = a.modules.aux;
+    AuxInterfaceState& s = m.aux;
     if (!s.window)
         return;
-    const std::optional<AuxView> v = aux_poll(s, a.link);
+    const std::optional<AuxView> v = aux_poll(s, link);
     // A programmer lost in the request has closed the window meanwhile.
     if (v && s.window)
         apply(s, *v);

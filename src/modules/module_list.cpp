@@ -7,6 +7,7 @@
 #include "link/commands.h"
 #include "modules/onewire.h"
 #include "platform/clock.h"
+#include "radio/bridge.h"
 #include "text/texts.h"
 
 #include <algorithm>
@@ -314,8 +315,7 @@ void activate_module(ModulesState& m, LinkState& link, int firmware_version, int
     if (row == kRowBrevan || row == kRowSolvek) {
         // Both share the radio slot: the other one is gone now.
         reset_module_row(m, row == kRowBrevan ? kRowSolvek : kRowBrevan);
-        if (m.radio.leave_radio_mode)
-            m.radio.leave_radio_mode();
+        leave_radio_mode(link);
     }
 
     // The AUX output drives one of the two AUX modules at a time.

@@ -10,7 +10,10 @@ namespace {
 
 const GdkColor kRed = {0, 0xFFFF, 0, 0};
 
-ModuleTestWindow& test_window(int index) { return app().modules.tests[std::size_t(index)]; }
+// What the open windows were opened with.
+ModulesWindowStates states;
+
+ModuleTestWindow& test_window(int index) { return states.modules->tests[std::size_t(index)]; }
 
 int index_of(gpointer data) { return GPOINTER_TO_INT(data); }
 
@@ -33,7 +36,7 @@ void set_status(int index, int text_row)
 void show_toggle(int index)
 {
     ModuleTestWindow& w = test_window(index);
-    const bool on = app().modules.output_state[std::size_t(index)] != 0;
+    const bool on = states.modules->output_state[std::size_t(index)] != 0;
     for (GtkStateType state : {GTK_STATE_NORMAL, GTK_STATE_ACTIVE, GTK_STATE_PRELIGHT})
         gtk_widget_modify_bg(w.toggle, state, on ? &kRed : nullptr);
     if (index == kTestAux)
@@ -43,7 +46,7 @@ void show_toggle(int index)
 void on_toggle(GtkToggleButton* toggle, gpointer data)
 {
     const int index = index_of(data);
-    app().modules.output_state[std::size_t(index)] = gtk_toggle_button_get_active(toggle) ? 1 : 0;
+    states.modules->output_state[std::size_t(index)] = gtk_toggle_button_get_active(toggle) ? 1 : 0;
     show_toggle(index);
 }
 
@@ -51,7 +54,7 @@ void on_switch(GtkWidget* button, gpointer data)
 {
     const int index = index_of(data);
     const bool connect = g_object_get_data(G_OBJECT(button), "connect") != nullptr;
-    const int result = switch_bistable(app().link, kind_of(index), number_of(index), connect);
+    const int result = switch_bistable(*states.link, kind_of(index), number_of(index), connect);
     set_status(index, result);
 }
 
@@ -67,7 +70,7 @@ void on_output_test(GtkWidget*, gpointer data)
         set_status(index, kTextInvalidValues);
         return;
     }
-    set_status(index, run_output_test(app().link, number_of(index), *values));
+    set_status(index, run_output_test(*states.link, number_of(index), *values));
 }
 
 void on_destroy(GtkWidget*, gpointer data)
@@ -170,11 +173,13 @@ void add_warning(GtkWidget* box, int text_row)
 
 } // namespace
 
-void open_module_test_window(int kind, int number, const OneWireId& id)
+void open_module_test_window(const ModulesWindowStates& s, int kind, int number,
+                             const OneWireId& id)
 {
     const int index = module_test_index(kind, number);
-    if (index < 0 || test_window(index).window)
+    if (index < 0 || s.modules->tests[std::size_t(index)].window)
         return;
+    states = s;
     ModuleTestWindow& w = test_window(index);
     const std::string title = module_test_title(kind, number, id);
     w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -192,7 +197,7 @@ void open_module_test_window(int kind, int number, const OneWireId& id)
         gtk_widget_modify_font(caption, widget_state().fonts.bold);
 
     if (kind == kTestKindAuxOrLoom) {
-        const bool on = app().modules.output_state[std::size_t(index)] != 0;
+        const bool on = states.modules->output_state[std::size_t(index)] != 0;
         w.toggle = gtk_toggle_button_new_with_label(text(index == kTestAux ? (on ? 336 : 337) : 353));
         gtk_widget_set_size_request(w.toggle, index == kTestAux ? 200 : 400, 35);
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.toggle), on);
@@ -221,27 +226,26 @@ void open_module_test_window(int kind, int number, const OneWireId& id)
     gtk_widget_show(w.window);
 }
 
-void close_module_test_window(int index)
+void close_module_test_window(ModulesState& m, int index)
 {
     if (index < 0 || index >= kModuleTestWindows)
         return;
-    if (GtkWidget* window = test_window(index).window)
+    if (GtkWidget* window = m.tests[std::size_t(index)].window)
         gtk_widget_destroy(window); // the destroy handler forgets it
 }
 
-void close_module_test_windows()
+void close_module_test_windows(ModulesState& m)
 {
     for (int i = 0; i < kModuleTestWindows; ++i)
-        close_module_test_window(i);
+        close_module_test_window(m, i);
 }
 
-void module_test_poll_step(AppState& a)
+void module_test_poll_step(ModulesState& m, LinkState& link)
 {
-    ModulesState& m = a.modules;
     std::array<bool, kModuleTestWindows> open{};
     for (int i = 0; i < kModuleTestWindows; ++i)
         open[std::size_t(i)] = m.tests[std::size_t(i)].window != nullptr;
-    const ModulePoll p = module_test_poll(m, a.link, open);
+    const ModulePoll p = module_test_poll(m, link, open);
     if (p.window < 0)
         return;
     ModuleTestWindow& w = m.tests[std::size_t(p.window)];

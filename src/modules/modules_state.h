@@ -77,17 +77,6 @@ struct ModuleHooks {
     std::function<void(const std::string&)> show_aux_text;
 };
 
-// The radio subsystem's windows, as far as the module list drives them.
-struct RadioHooks {
-    std::function<void()> open_radio_window;       // Brevan row, "Configure"
-    std::function<void()> open_radio_monitor;      // Solvek row, "Configure" (no search)
-    std::function<void()> close_radio_window;
-    std::function<void()> close_radio_monitor;
-    std::function<void()> leave_radio_mode;
-    // The radio module window or the radio monitor is open (or opening).
-    std::function<bool()> radio_window_open;
-};
-
 struct AuxInterfaceState {
     GtkWidget* window = nullptr;
     bool more_info = false;
@@ -134,7 +123,6 @@ struct ModulesState {
     std::array<int, kModuleRows> last_mode_position{};
 
     ModuleHooks hooks;
-    RadioHooks radio;
 
     AuxInterfaceState aux;
 

@@ -5,6 +5,8 @@
 #include "modules/module_test.h"
 #include "modules/module_test_window.h"
 #include "modules/onewire.h"
+#include "radio/radio_monitor_window.h"
+#include "radio/radio_window.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 #include "widgets/pictures.h"
@@ -18,11 +20,8 @@ constexpr int kRowHeight = 33;
 // are not the user's).
 bool g_setting_modes = false;
 
-void call(const std::function<void()>& f)
-{
-    if (f)
-        f();
-}
+// What the open window was opened with.
+ModulesWindowStates states;
 
 GtkWidget* cell_label(const char* text, int width, int height, float xalign = 0.0f)
 {
@@ -76,7 +75,7 @@ std::string shown_id(const OneWireId& id) { return id_empty(id) ? std::string() 
 
 void show_row(int row)
 {
-    ModulesState& m = app().modules;
+    ModulesState& m = *states.modules;
     const ModuleRowWidgets& w = m.row_widgets[std::size_t(row)];
     if (!w.name)
         return;
@@ -96,18 +95,14 @@ void show_row(int row)
     }
 }
 
-int firmware() { return app().connection.firmware_version; }
-
 void on_activate(GtkWidget*, gpointer row)
 {
-    AppState& a = app();
-    activate_module(a.modules, a.link, firmware(), GPOINTER_TO_INT(row));
+    activate_module(*states.modules, *states.link, states.firmware_version, GPOINTER_TO_INT(row));
 }
 
 void on_delete(GtkWidget*, gpointer row)
 {
-    AppState& a = app();
-    delete_module(a.modules, a.link, firmware(), GPOINTER_TO_INT(row));
+    delete_module(*states.modules, *states.link, states.firmware_version, GPOINTER_TO_INT(row));
 }
 
 void on_mode_changed(GtkWidget* combo, gpointer row)
@@ -118,8 +113,8 @@ void on_mode_changed(GtkWidget* combo, gpointer row)
     const int position = gtk_combo_box_get_active(GTK_COMBO_BOX(combo));
     if (position < 0)
         return;
-    AppState& a = app();
-    change_module_mode(a.modules, a.link, firmware(), GPOINTER_TO_INT(row), position);
+    change_module_mode(*states.modules, *states.link, states.firmware_version,
+                       GPOINTER_TO_INT(row), position);
 }
 
 // The identifier a module's test window is titled with.
@@ -133,22 +128,23 @@ OneWireId row_identifier(const ModulesState& m, int row)
 
 void on_action(GtkWidget*, gpointer data)
 {
-    ModulesState& m = app().modules;
+    ModulesState& m = *states.modules;
     const int row = GPOINTER_TO_INT(data);
     switch (row) {
-    case kRowBrevan: call(m.radio.open_radio_window); break;
-    case kRowSolvek: call(m.radio.open_radio_monitor); break;
-    case kRowAuxFortin: open_aux_window(); break;
+    case kRowBrevan: open_radio_window(states.radio); break;
+    // The stored receiver: no search.
+    case kRowSolvek: open_radio_monitor(states.radio, false); break;
+    case kRowAuxFortin: open_aux_window(states); break;
     case kRowCableLoom:
-        open_module_test_window(kTestKindAuxOrLoom, 1, row_identifier(m, row));
+        open_module_test_window(states, kTestKindAuxOrLoom, 1, row_identifier(m, row));
         break;
     case kRowAuxModule:
-        open_module_test_window(kTestKindAuxOrLoom, 0, row_identifier(m, row));
+        open_module_test_window(states, kTestKindAuxOrLoom, 0, row_identifier(m, row));
         break;
     default: {
         const int kind = row < kRowTq002First ? kTestKindTq001 : kTestKindTq002;
         const int number = (row - kRowTq001First) % 2;
-        open_module_test_window(kind, number, row_identifier(m, row));
+        open_module_test_window(states, kind, number, row_identifier(m, row));
         break;
     }
     }
@@ -156,26 +152,26 @@ void on_action(GtkWidget*, gpointer data)
 
 void close_row_window(int row)
 {
-    ModulesState& m = app().modules;
+    ModulesState& m = *states.modules;
     switch (row) {
-    case kRowBrevan: call(m.radio.close_radio_window); break;
-    case kRowSolvek: call(m.radio.close_radio_monitor); break;
-    case kRowAuxFortin: close_aux_window(); break;
-    case kRowCableLoom: close_module_test_window(kTestCableLoom); break;
-    case kRowAuxModule: close_module_test_window(kTestAux); break;
-    default: close_module_test_window(kTestTq001First + (row - kRowTq001First)); break;
+    case kRowBrevan: close_radio_window(states.radio); break;
+    case kRowSolvek: close_radio_monitor(states.radio); break;
+    case kRowAuxFortin: close_aux_window(m); break;
+    case kRowCableLoom: close_module_test_window(m, kTestCableLoom); break;
+    case kRowAuxModule: close_module_test_window(m, kTestAux); break;
+    default: close_module_test_window(m, kTestTq001First + (row - kRowTq001First)); break;
     }
 }
 
 void on_refresh(GtkWidget*, gpointer)
 {
-    close_module_test_windows();
-    open_modules_window(true);
+    close_module_test_windows(*states.modules);
+    open_modules_window(states, true);
 }
 
 void add_row(GtkWidget* table, int row)
 {
-    ModulesState& m = app().modules;
+    ModulesState& m = *states.modules;
     const ModuleRowInfo& row_info = module_row_info(row);
     ModuleRowWidgets& w = m.row_widgets[std::size_t(row)];
     const int line = row + 1;
@@ -268,8 +264,8 @@ void forget_rows(ModulesState& m)
 
 void on_window_destroy(GtkWidget*, gpointer)
 {
-    ModulesState& m = app().modules;
-    close_module_test_windows();
+    ModulesState& m = *states.modules;
+    close_module_test_windows(m);
     forget_rows(m);
     m.window = nullptr;
     m.content = nullptr;
@@ -279,19 +275,19 @@ void on_window_destroy(GtkWidget*, gpointer)
 
 } // namespace
 
-bool open_modules_window(bool refresh)
+bool open_modules_window(const ModulesWindowStates& s, bool refresh)
 {
-    AppState& a = app();
-    ModulesState& m = a.modules;
-    if (!a.link.open())
+    ModulesState& m = *s.modules;
+    if (!s.link->open())
         return false;
+    states = s;
     if (m.window && !refresh) {
         gtk_window_present(GTK_WINDOW(m.window));
         return true;
     }
 
     set_busy_cursor();
-    const int result = load_module_list(m, a.link, a.connection.firmware_version);
+    const int result = load_module_list(m, *s.link, s.firmware_version);
     if (result == kTextEepromReadError || result == kTextListError) {
         clear_busy_cursor();
         show_message(text(result));
@@ -320,19 +316,18 @@ bool open_modules_window(bool refresh)
     return true;
 }
 
-void close_modules_window()
+void close_modules_window(ModulesState& m)
 {
-    ModulesState& m = app().modules;
     if (m.window)
         gtk_widget_destroy(m.window); // the destroy handler forgets it
 }
 
-void wire_module_windows(AppState& a)
+void wire_module_windows(ModulesState& m)
 {
-    ModuleHooks& h = a.modules.hooks;
+    ModuleHooks& h = m.hooks;
     h.refresh = [] {
-        close_module_test_windows();
-        return open_modules_window(true);
+        close_module_test_windows(*states.modules);
+        return open_modules_window(states, true);
     };
     h.close_row_window = [](int row) { close_row_window(row); };
     h.row_changed = [](int row) { show_row(row); };

@@ -1,6 +1,5 @@
 #include "radio/radio_monitor_window.h"
 
-#include "app/app_state.h"
 #include "platform/clock.h"
 #include "radio/radio_monitor.h"
 #include "radio/radio_window.h"
@@ -27,18 +26,20 @@ struct Widgets {
     GtkWidget* indicator = nullptr;
 };
 Widgets parts;
+// What the open window was opened with.
+RadioWindowStates states;
 
 class WindowView final : public MonitorView {
 public:
     void busy_cursor(bool on) override { on ? set_busy_cursor() : clear_busy_cursor(); }
     void message(const std::string& t) override { show_message(t); }
     void wait_for_message() override { tq::wait_for_message(); }
-    void close_radio_window() override { tq::close_radio_window(); }
+    void close_radio_window() override { tq::close_radio_window(states); }
     void build_window(const std::string& id_hex) override;
     void destroy_window() override
     {
-        GtkWidget* w = app().radio.monitor_window;
-        app().radio.monitor_window = nullptr;
+        GtkWidget* w = states.radio->monitor_window;
+        states.radio->monitor_window = nullptr;
         parts = Widgets{};
         if (w)
             gtk_widget_destroy(w);
@@ -81,21 +82,20 @@ WindowView view;
 
 MonitorContext context()
 {
-    AppState& a = app();
-    return MonitorContext{a.link, a.radio, a.connection.firmware_version, view,
-                          a.modules.radio_onewire_id};
+    return MonitorContext{*states.link, *states.radio, states.firmware_version, view,
+                          *states.onewire_id};
 }
 
 gboolean on_delete(GtkWidget*, GdkEvent*, gpointer)
 {
-    close_radio_monitor();
+    close_radio_monitor(states);
     return TRUE;
 }
 
 void on_destroy(GtkWidget* w, gpointer)
 {
-    if (app().radio.monitor_window == w) {
-        app().radio.monitor_window = nullptr;
+    if (states.radio->monitor_window == w) {
+        states.radio->monitor_window = nullptr;
         parts = Widgets{};
     }
 }
@@ -114,15 +114,14 @@ void on_erase(GtkWidget*, gpointer)
 
 void WindowView::build_window(const std::string& id_hex)
 {
-    AppState& a = app();
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    a.radio.monitor_window = w;
+    states.radio->monitor_window = w;
     gtk_window_set_title(GTK_WINDOW(w), text(182));
     gtk_window_set_resizable(GTK_WINDOW(w), FALSE);
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER);
     gtk_container_set_border_width(GTK_CONTAINER(w), 8);
-    if (a.shell.main_window)
-        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(a.shell.main_window));
+    if (states.main_window)
+        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(states.main_window));
     g_signal_connect(w, "delete-event", G_CALLBACK(on_delete), nullptr);
     g_signal_connect(w, "destroy", G_CALLBACK(on_destroy), nullptr);
 
@@ -164,27 +163,29 @@ void WindowView::build_window(const std::string& id_hex)
 
 } // namespace
 
-void open_radio_monitor(bool search)
+void open_radio_monitor(const RadioWindowStates& s, bool search)
 {
-    AppState& a = app();
-    if (a.radio.monitor_window) {
-        gtk_window_present(GTK_WINDOW(a.radio.monitor_window));
+    states = s;
+    if (states.radio->monitor_window) {
+        gtk_window_present(GTK_WINDOW(states.radio->monitor_window));
         return;
     }
     auto c = context();
     open_radio_monitor(c, search);
 }
 
-void close_radio_monitor()
+void close_radio_monitor(const RadioWindowStates& s)
 {
-    if (!app().radio.monitor_open)
+    if (!s.radio->monitor_open)
         return;
+    states = s;
     auto c = context();
     close_radio_monitor(c);
 }
 
-void radio_monitor_poll_step()
+void radio_monitor_poll_step(const RadioWindowStates& s)
 {
+    states = s;
     auto c = context();
     radio_monitor_poll_step(c);
 }

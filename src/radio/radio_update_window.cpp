@@ -1,6 +1,5 @@
 #include "radio/radio_update_window.h"
 
-#include "app/app_state.h"
 #include "platform/clock.h"
 #include "radio/bridge.h"
 #include "radio/radio_update.h"
@@ -21,6 +20,8 @@ constexpr std::int64_t kWirelessLimitMs = 300000;
 constexpr int kKeepAlivePasses = 64;
 
 GtkWidget* progress_bar = nullptr;
+// What the running update was started with.
+RadioWindowStates states;
 
 gboolean refuse_close(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
@@ -34,17 +35,16 @@ void pump_twice()
 
 void open_progress_window()
 {
-    AppState& a = app();
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    a.radio.progress_window = w;
+    states.radio->progress_window = w;
     gtk_window_set_title(GTK_WINDOW(w), text(211));
     gtk_container_set_border_width(GTK_CONTAINER(w), 4);
     gtk_window_set_type_hint(GTK_WINDOW(w), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_modal(GTK_WINDOW(w), TRUE);
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER);
     gtk_window_set_resizable(GTK_WINDOW(w), FALSE);
-    if (a.shell.main_window)
-        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(a.shell.main_window));
+    if (states.main_window)
+        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(states.main_window));
     g_signal_connect(w, "delete-event", G_CALLBACK(refuse_close), nullptr);
     progress_bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(progress_bar, 600, 40);
@@ -57,8 +57,8 @@ void open_progress_window()
 
 void close_progress_window()
 {
-    GtkWidget* w = app().radio.progress_window;
-    app().radio.progress_window = nullptr;
+    GtkWidget* w = states.radio->progress_window;
+    states.radio->progress_window = nullptr;
     progress_bar = nullptr;
     if (w)
         gtk_widget_destroy(w);
@@ -91,14 +91,13 @@ std::vector<std::uint8_t> read_firmware_file(const std::string& path)
 
 } // namespace
 
-GtkWidget* radio_progress_window() { return app().radio.progress_window; }
+GtkWidget* radio_progress_window() { return states.radio ? states.radio->progress_window : nullptr; }
 GtkWidget* radio_progress_bar() { return progress_bar; }
 
-void update_radio_firmware_from_file()
+void update_radio_firmware_from_file(const RadioWindowStates& s)
 {
-    AppState& a = app();
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        text(26), a.shell.main_window ? GTK_WINDOW(a.shell.main_window) : nullptr,
+        text(26), s.main_window ? GTK_WINDOW(s.main_window) : nullptr,
         GTK_FILE_CHOOSER_ACTION_OPEN, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN,
         GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileFilter* filter = gtk_file_filter_new();
@@ -114,14 +113,14 @@ void update_radio_firmware_from_file()
     }
     gtk_widget_destroy(chooser);
     if (!path.empty())
-        update_radio_firmware_with(path);
+        update_radio_firmware_with(s, path);
 }
 
-void update_radio_firmware_with(const std::string& path)
+void update_radio_firmware_with(const RadioWindowStates& s, const std::string& path)
 {
-    AppState& a = app();
-    if (a.radio.progress_window)
+    if (s.radio->progress_window)
         return;
+    states = s;
     const auto kind = radio_file_kind(path);
     if (!kind) {
         show_message(text(27));
@@ -135,7 +134,7 @@ void update_radio_firmware_with(const std::string& path)
         return;
     }
     open_progress_window();
-    const std::string result = run_radio_file_update(a.link, a.radio, *kind, file, show_progress);
+    const std::string result = run_radio_file_update(*s.link, *s.radio, *kind, file, show_progress);
     close_progress_window();
     show_message(result);
 }
@@ -154,15 +153,16 @@ bool enter_radio_mode_or_say_busy(LinkState& link)
 
 } // namespace
 
-void update_radio_firmware_wireless()
+void update_radio_firmware_wireless(const RadioWindowStates& s)
 {
-    AppState& a = app();
-    enter_radio_mode_or_say_busy(a.link);
-    if (switch_radio_boot_mode(a.link, a.radio, 1) != 0) {
+    LinkState& link = *s.link;
+    RadioState& radio = *s.radio;
+    enter_radio_mode_or_say_busy(link);
+    if (switch_radio_boot_mode(link, radio, 1) != 0) {
         // Without the radio module window the busy message (if any) stays.
-        if (a.radio.window_open)
+        if (radio.window_open)
             show_message(text(256));
-    } else if (a.radio.chipset == 0) {
+    } else if (radio.chipset == 0) {
         show_message(text(388));
     } else {
         show_message(text(389));
@@ -176,13 +176,13 @@ void update_radio_firmware_wireless()
                 close_message_window();
                 break;
             }
-            if (pass % kKeepAlivePasses == 0 && !enter_radio_mode_or_say_busy(a.link))
+            if (pass % kKeepAlivePasses == 0 && !enter_radio_mode_or_say_busy(link))
                 break;
             run_pending_events();
             platform::sleep_ms(20);
         }
     }
-    leave_radio_mode(a.link);
+    leave_radio_mode(link);
 }
 
 } // namespace tq

@@ -2,6 +2,8 @@
 // lives in radio_update.h).
 #pragma once
 
+#include "radio/radio_window.h"
+
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -9,11 +11,11 @@ typedef struct _GtkWidget GtkWidget;
 namespace tq {
 
 // "radio module firmware update": choose a .ble or .zip file and send it.
-void update_radio_firmware_from_file();
+void update_radio_firmware_from_file(const RadioWindowStates& s);
 // The same once a file has been chosen (tests call this directly).
-void update_radio_firmware_with(const std::string& path);
+void update_radio_firmware_with(const RadioWindowStates& s, const std::string& path);
 // "radio module firmware update over wireless transmission".
-void update_radio_firmware_wireless();
+void update_radio_firmware_wireless(const RadioWindowStates& s);
 
 // The modal progress window; null while no transfer runs.
 GtkWidget* radio_progress_window();

@@ -1,6 +1,5 @@
 #include "radio/radio_window.h"
 
-#include "app/app_state.h"
 #include "platform/clock.h"
 #include "platform/secure_random.h"
 #include "radio/radio_module.h"
@@ -55,6 +54,8 @@ struct Widgets {
 };
 
 Widgets parts;
+// What the open window was opened with.
+RadioWindowStates states;
 const GdkColor kRed = {0, 0xFFFF, 0, 0};
 const GdkColor kHeard = {0, 0, 0xD000, 0};
 
@@ -77,10 +78,10 @@ Picture device_picture(DeviceArt art)
 Picture cell_picture(const ButtonCell& cell)
 {
     if (cell.kind == ButtonCell::State) {
-        static constexpr Picture states[] = {Picture::CircleGrey, Picture::CircleRed,
-                                             Picture::CircleGreen, Picture::CircleGreenPlus,
-                                             Picture::CircleGreenMinus};
-        return states[cell.state];
+        static constexpr Picture pictures[] = {Picture::CircleGrey, Picture::CircleRed,
+                                               Picture::CircleGreen, Picture::CircleGreenPlus,
+                                               Picture::CircleGreenMinus};
+        return pictures[cell.state];
     }
     static constexpr Picture symbols[] = {Picture::PadlockOpenGrey, Picture::PadlockClosedGrey,
                                           Picture::BellGrey, Picture::TrunkGrey,
@@ -99,7 +100,7 @@ class WindowView final : public RadioView {
 public:
     void busy_cursor(bool on) override { on ? set_busy_cursor() : clear_busy_cursor(); }
     void message(const std::string& t) override { show_message(t); }
-    bool ask(const std::string& t) override { return ask_question(app().radio.window, t.c_str()); }
+    bool ask(const std::string& t) override { return ask_question(states.radio->window, t.c_str()); }
     void build_window() override;
     void destroy_window() override;
     void show_password_button() override
@@ -154,7 +155,7 @@ public:
 private:
     static Row* row(int slot)
     {
-        if (!app().radio.window || slot < 0 || slot >= kRadioSlots)
+        if (!states.radio->window || slot < 0 || slot >= kRadioSlots)
             return nullptr;
         return &parts.rows[std::size_t(slot)];
     }
@@ -164,8 +165,7 @@ WindowView view;
 
 RadioContext context()
 {
-    AppState& a = app();
-    return RadioContext{a.link, a.radio, view, a.modules.radio_onewire_id};
+    return RadioContext{*states.link, *states.radio, view, *states.onewire_id};
 }
 
 void clear_children(GtkWidget* box)
@@ -252,24 +252,24 @@ void WindowView::set_row_status(int slot, int battery, int waves, const std::str
 
 gboolean on_delete(GtkWidget*, GdkEvent*, gpointer)
 {
-    close_radio_window();
+    close_radio_window(states);
     return TRUE;
 }
 
 void on_destroy(GtkWidget* w, gpointer)
 {
-    RadioState& r = app().radio;
+    RadioState& r = *states.radio;
     if (r.window == w) {
         r.window = nullptr;
         parts = Widgets{};
     }
 }
 
-void on_id_window_destroy(GtkWidget*, gpointer) { app().radio.id_window = nullptr; }
+void on_id_window_destroy(GtkWidget*, gpointer) { states.radio->id_window = nullptr; }
 
 void open_id_window()
 {
-    RadioState& r = app().radio;
+    RadioState& r = *states.radio;
     if (r.id_window)
         return;
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -300,7 +300,7 @@ gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer)
 
 gboolean on_identity_click(GtkWidget*, GdkEventButton*, gpointer)
 {
-    view.set_identity(radio_toggle_identity(app().radio));
+    view.set_identity(radio_toggle_identity(*states.radio));
     return TRUE;
 }
 
@@ -405,15 +405,14 @@ void build_row(GtkWidget* box, int slot)
 
 void WindowView::build_window()
 {
-    AppState& a = app();
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    a.radio.window = w;
+    states.radio->window = w;
     gtk_window_set_title(GTK_WINDOW(w), text(258));
     gtk_container_set_border_width(GTK_CONTAINER(w), 4);
     g_signal_connect(w, "delete-event", G_CALLBACK(on_delete), nullptr);
     g_signal_connect(w, "destroy", G_CALLBACK(on_destroy), nullptr);
     g_signal_connect(w, "key-press-event", G_CALLBACK(on_key), nullptr);
-    if (a.shell.start_maximized || a.shell.min_work_width < 1000 || a.shell.min_work_height < 715) {
+    if (states.start_maximized || states.min_work_width < 1000 || states.min_work_height < 715) {
         gtk_window_maximize(GTK_WINDOW(w));
     } else {
         gtk_widget_set_size_request(w, 1000, 715);
@@ -482,14 +481,14 @@ void WindowView::build_window()
         gtk_widget_hide(hidden);
     for (int slot = 0; slot < kRadioSlots; ++slot)
         clear_row(slot);
-    if (a.shell.main_window)
-        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(a.shell.main_window));
+    if (states.main_window)
+        gtk_window_set_transient_for(GTK_WINDOW(w), GTK_WINDOW(states.main_window));
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER);
 }
 
 void WindowView::destroy_window()
 {
-    RadioState& r = app().radio;
+    RadioState& r = *states.radio;
     if (r.id_window)
         gtk_widget_destroy(r.id_window);
     GtkWidget* w = r.window;
@@ -501,9 +500,10 @@ void WindowView::destroy_window()
 
 } // namespace
 
-void open_radio_window()
+void open_radio_window(const RadioWindowStates& s)
 {
-    RadioState& r = app().radio;
+    states = s;
+    RadioState& r = *states.radio;
     if (r.window) {
         gtk_window_present(GTK_WINDOW(r.window));
         return;
@@ -512,16 +512,18 @@ void open_radio_window()
     radio_open(c);
 }
 
-void close_radio_window()
+void close_radio_window(const RadioWindowStates& s)
 {
-    if (!app().radio.window_open)
+    if (!s.radio->window_open)
         return;
+    states = s;
     auto c = context();
     radio_close(c);
 }
 
-void radio_poll_step()
+void radio_poll_step(const RadioWindowStates& s)
 {
+    states = s;
     auto c = context();
     radio_poll_step(c);
 }

@@ -10,10 +10,10 @@
 // in the unit that the operation was not asked to write. The link
 // operations are swept with 64-byte reports and with 8-byte reports, where a
 // frame is cut between its reports.
-#include "app/connection.h"
 #include "config/config_io.h"
 #include "config/record.h"
 #include "config/service_pin.h"
+#include "connection/connection.h"
 #include "firmware/update.h"
 #include "link/commands.h"
 #include "modules/module_list.h"

@@ -1,7 +1,7 @@
-#include "app/connection.h"
 #include "config/config_io.h"
 #include "config/history.h"
 #include "config/record.h"
+#include "connection/connection.h"
 #include "firmware/bootloader.h"
 #include "firmware_fixture.h"
 #include "link/commands.h"

@@ -1,6 +1,7 @@
 // The additional-modules, AUX-FORTIN and module test windows, built for
 // real against the demonstration unit and driven through their buttons.
 #include "app/app_state.h"
+#include "app/wiring.h"
 #include "gui/gui_support.h"
 #include "modules/aux_status.h"
 #include "modules/aux_window.h"
@@ -41,14 +42,14 @@ protected:
         a.connection.firmware_version = programmer->unit.identity.firmware_version();
         a.connection.state = kConnected;
         a.modules.output_state = {0, 0};
-        wire_module_windows(a);
+        wire_module_windows(a.modules);
         a.modules.hooks.show_aux_text = [this](const std::string& t) { aux_text = t; };
     }
     void TearDown() override
     {
         AppState& a = app();
-        close_modules_window();
-        close_aux_window();
+        close_modules_window(app().modules);
+        close_aux_window(app().modules);
         close_message_window();
         device_close(a.link);
         a.link.port = nullptr;
@@ -64,8 +65,8 @@ protected:
         for (int i = 0; i < n; ++i) {
             poll_pass_reply(a.link);
             if (a.modules.aux.window)
-                aux_status_poll_step(a);
-            module_test_poll_step(a);
+                aux_status_poll_step(a.modules, a.link);
+            module_test_poll_step(a.modules, a.link);
         }
         test::pump_gtk(2);
     }
@@ -80,7 +81,7 @@ protected:
 TEST_F(ModuleWindows, ListShowsRowsAndActivatesAModule)
 {
     ModulesState& m = app().modules;
-    ASSERT_TRUE(open_modules_window(false));
+    ASSERT_TRUE(open_modules_window(modules_window_states(app()), false));
     ASSERT_NE(m.window, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(m.window)), "Additional modules");
     EXPECT_EQ(widget_state().module_window, m.window);
@@ -123,7 +124,7 @@ TEST_F(ModuleWindows, ListShowsRowsAndActivatesAModule)
 TEST_F(ModuleWindows, DeletingTheAuxFortinRowClosesItsWindow)
 {
     ModulesState& m = app().modules;
-    ASSERT_TRUE(open_modules_window(false));
+    ASSERT_TRUE(open_modules_window(modules_window_states(app()), false));
     gtk_button_clicked(GTK_BUTTON(m.row_widgets[kRowAuxFortin].action));
     ASSERT_NE(m.aux.window, nullptr);
     gtk_button_clicked(GTK_BUTTON(m.row_widgets[kRowAuxFortin].remove));
@@ -138,7 +139,7 @@ TEST_F(ModuleWindows, DeletingTheAuxFortinRowClosesItsWindow)
 TEST_F(ModuleWindows, AuxFortinWindowFollowsTheInterface)
 {
     ModulesState& m = app().modules;
-    open_aux_window();
+    open_aux_window(modules_window_states(app()));
     AuxInterfaceState& s = m.aux;
     ASSERT_NE(s.window, nullptr);
     EXPECT_FALSE(gtk_widget_get_visible(s.flag_columns[0]));
@@ -177,7 +178,7 @@ TEST_F(ModuleWindows, AuxFortinWindowFollowsTheInterface)
     gtk_button_clicked(GTK_BUTTON(s.more_info_button));
     EXPECT_FALSE(gtk_widget_get_visible(s.flag_columns[0]));
     EXPECT_EQ(button_text(s.more_info_button), "MORE INFO");
-    close_aux_window();
+    close_aux_window(app().modules);
     EXPECT_EQ(s.window, nullptr);
 }
 
@@ -185,7 +186,7 @@ TEST_F(ModuleWindows, TestWindowsPollAndKeepTheToggle)
 {
     ModulesState& m = app().modules;
     const OneWireId id = pseudo_identifier(PseudoModule::AuxModule);
-    open_module_test_window(kTestKindAuxOrLoom, 0, id);
+    open_module_test_window(modules_window_states(app()), kTestKindAuxOrLoom, 0, id);
     ModuleTestWindow& aux = m.tests[kTestAux];
     ASSERT_NE(aux.window, nullptr);
     EXPECT_EQ(std::string(gtk_window_get_title(GTK_WINDOW(aux.window))),
@@ -198,24 +199,24 @@ TEST_F(ModuleWindows, TestWindowsPollAndKeepTheToggle)
     EXPECT_EQ(label_text(aux.status), "Module ready.");
     test::save_screenshot(aux.window, "aux_module_test_window");
 
-    close_module_test_window(kTestAux);
+    close_module_test_window(app().modules, kTestAux);
     EXPECT_EQ(m.tests[kTestAux].window, nullptr);
-    open_module_test_window(kTestKindAuxOrLoom, 0, id);
+    open_module_test_window(modules_window_states(app()), kTestKindAuxOrLoom, 0, id);
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(m.tests[kTestAux].toggle)));
     EXPECT_EQ(button_text(m.tests[kTestAux].toggle), "Switch off");
 
-    open_module_test_window(kTestKindAuxOrLoom, 1, pseudo_identifier(PseudoModule::CableLoom));
+    open_module_test_window(modules_window_states(app()), kTestKindAuxOrLoom, 1, pseudo_identifier(PseudoModule::CableLoom));
     passes(5);
     EXPECT_EQ(label_text(m.tests[kTestCableLoom].status), "Module ready.");
     test::save_screenshot(m.tests[kTestCableLoom].window, "cable_loom_test_window");
-    close_module_test_windows();
+    close_module_test_windows(app().modules);
 }
 
 TEST_F(ModuleWindows, Tq002WindowChecksValuesAndShowsVoltages)
 {
     ModulesState& m = app().modules;
     const OneWireId id = sim::make_onewire_id(0xA7, 2, 0x22002);
-    open_module_test_window(kTestKindTq002, 0, id);
+    open_module_test_window(modules_window_states(app()), kTestKindTq002, 0, id);
     ModuleTestWindow& w = m.tests[kTestTq002First];
     ASSERT_NE(w.window, nullptr);
     EXPECT_EQ(buffer_text(w.entries[2]), "5");
@@ -239,7 +240,7 @@ TEST_F(ModuleWindows, Tq002WindowChecksValuesAndShowsVoltages)
     EXPECT_EQ(label_text(w.status), "Request succeeded.");
     EXPECT_EQ(bus->output_tests[0], (std::vector<std::uint8_t>{1, 3, 5, 1, 1, 5}));
     test::save_screenshot(w.window, "tq002_test_window");
-    close_module_test_windows();
+    close_module_test_windows(app().modules);
 }
 
 } // namespace

@@ -55,8 +55,8 @@ protected:
     void TearDown() override
     {
         AppState& a = app();
-        close_radio_window();
-        close_radio_monitor();
+        close_radio_window(radio_window_states(app()));
+        close_radio_monitor(radio_window_states(app()));
         close_message_window();
         device_close(a.link);
         a.link.port = nullptr;
@@ -85,7 +85,7 @@ protected:
 TEST_F(RadioWindows, RadioModuleWindow)
 {
     module.events.push_back({0x01, 0, 1, 0, 0x8000 | 400, 0, 58, true, 2, 1, 7});
-    open_radio_window();
+    open_radio_window(radio_window_states(app()));
     AppState& a = app();
     GtkWidget* w = a.radio.window;
     ASSERT_NE(w, nullptr);
@@ -120,7 +120,7 @@ TEST_F(RadioWindows, RadioModuleWindow)
     const std::string shot = test::save_screenshot(w, "radio_window");
     EXPECT_FALSE(shot.empty());
 
-    close_radio_window();
+    close_radio_window(radio_window_states(app()));
     EXPECT_EQ(a.radio.window, nullptr);
     EXPECT_FALSE(a.radio.window_open);
     EXPECT_FALSE(module.radio_mode);
@@ -129,7 +129,7 @@ TEST_F(RadioWindows, RadioModuleWindow)
 TEST_F(RadioWindows, OpeningAgainstABusyUnitShowsWhy)
 {
     module.busy_access = 10;
-    open_radio_window();
+    open_radio_window(radio_window_states(app()));
     EXPECT_EQ(app().radio.window, nullptr);
     EXPECT_EQ(message_text(), "Radio module used with remote commands.");
 }
@@ -137,7 +137,7 @@ TEST_F(RadioWindows, OpeningAgainstABusyUnitShowsWhy)
 TEST_F(RadioWindows, RadioMonitorWindow)
 {
     sim::store_id(programmer.unit, 612, receiver.id);
-    open_radio_monitor(true);
+    open_radio_monitor(radio_window_states(app()), true);
     AppState& a = app();
     GtkWidget* w = a.radio.monitor_window;
     ASSERT_NE(w, nullptr);
@@ -148,7 +148,7 @@ TEST_F(RadioWindows, RadioMonitorWindow)
     EXPECT_EQ(visible_labels(w, "Radio monitor\nRemote No. 3"), 1);
     EXPECT_FALSE(test::save_screenshot(w, "radio_monitor").empty());
 
-    close_radio_monitor();
+    close_radio_monitor(radio_window_states(app()));
     EXPECT_EQ(a.radio.monitor_window, nullptr);
 }
 
@@ -172,7 +172,7 @@ TEST_F(RadioWindows, ProgressWindowDuringAPackageUpdate)
         bar_text = gtk_progress_bar_get_text(GTK_PROGRESS_BAR(bar));
         shot = test::save_screenshot(radio_progress_window(), "radio_progress");
     });
-    update_radio_firmware_with(z.path("fw.zip").string());
+    update_radio_firmware_with(radio_window_states(app()), z.path("fw.zip").string());
     EXPECT_FALSE(shot.empty());
     EXPECT_EQ(bar_text.back(), '%');
     EXPECT_EQ(radio_progress_window(), nullptr);
@@ -183,7 +183,7 @@ TEST_F(RadioWindows, ProgressWindowDuringAPackageUpdate)
     close_message_window();
     z.write("bad.zip", std::string(2000, 'x'));
     const auto writes = module.dfu.writes;
-    update_radio_firmware_with(z.path("bad.zip").string());
+    update_radio_firmware_with(radio_window_states(app()), z.path("bad.zip").string());
     EXPECT_EQ(message_text(), "File corrupted!");
     EXPECT_EQ(module.dfu.writes, writes);
 }
@@ -195,7 +195,7 @@ TEST_F(RadioWindows, WirelessUpdate)
 
     // Chipset 0 cannot do it.
     module.chipset = 0;
-    update_radio_firmware_wireless();
+    update_radio_firmware_wireless(radio_window_states(app()));
     EXPECT_EQ(message_text(), "Update over wireless transmission not supported\non this hardware.");
     EXPECT_FALSE(module.radio_mode);
     close_message_window();
@@ -204,10 +204,10 @@ TEST_F(RadioWindows, WirelessUpdate)
     // is open.
     module.chipset = 1;
     module.confirm_boot = false;
-    update_radio_firmware_wireless();
+    update_radio_firmware_wireless(radio_window_states(app()));
     EXPECT_EQ(widget_state().message_window, nullptr);
     a.radio.window_open = true;
-    update_radio_firmware_wireless();
+    update_radio_firmware_wireless(radio_window_states(app()));
     a.radio.window_open = false;
     EXPECT_EQ(message_text(), "radio module communication error.");
     close_message_window();
@@ -217,7 +217,7 @@ TEST_F(RadioWindows, WirelessUpdate)
     // kept in radio mode meanwhile.
     int enters = module.enters;
     auto start = now();
-    update_radio_firmware_wireless();
+    update_radio_firmware_wireless(radio_window_states(app()));
     EXPECT_GE(now() - start, 300000);
     EXPECT_LT(now() - start, 305000); // the boot-mode switch comes first
     EXPECT_EQ(widget_state().message_window, nullptr);
@@ -229,7 +229,7 @@ TEST_F(RadioWindows, WirelessUpdate)
     module.busy_access_after = 20;
     module.busy_access = 10;
     start = now();
-    update_radio_firmware_wireless();
+    update_radio_firmware_wireless(radio_window_states(app()));
     EXPECT_LT(now() - start, 20000); // ten busy cycles of a second each at most
     EXPECT_EQ(message_text(), "Radio module used with remote commands.");
     EXPECT_FALSE(module.radio_mode);

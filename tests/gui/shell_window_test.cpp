@@ -82,7 +82,7 @@ TEST(MainWindow, SearchesIdentifiesAndSearchesAgainAfterUnplug)
 
     // Windows that belong to the connection are open when the programmer
     // is pulled.
-    open_modules_window(false);
+    open_modules_window(modules_window_states(app()), false);
     test::pump_gtk(5);
     ASSERT_NE(app().modules.window, nullptr);
     show_message("Reset OK");

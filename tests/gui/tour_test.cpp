@@ -11,10 +11,10 @@
 // Rerun just the tour with
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/test_gui --gtest_filter='Tour*'
 #include "app/app_state.h"
-#include "app/connection.h"
 #include "app/main_window.h"
 #include "app/wiring.h"
 #include "config/settings_pages.h"
+#include "connection/connection.h"
 #include "firmware/firmware_fixture.h"
 #include "firmware/firmware_update_dialog.h"
 #include "gui/main_window_rig.h"
@@ -308,9 +308,9 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
         gtk_button_clicked(GTK_BUTTON(action));
         run(40);
         shoot_new(name);
-        close_radio_window();
-        close_aux_window();
-        close_module_test_windows();
+        close_radio_window(radio_window_states(app()));
+        close_aux_window(app().modules);
+        close_module_test_windows(app().modules);
         run(2);
     }
     close_tool_windows(a);

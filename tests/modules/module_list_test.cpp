@@ -267,7 +267,7 @@ TEST(ModuleList, RadioRowsShareOneSlot)
     EXPECT_EQ(u.m.rows[0].status, RowStatus::Active);
     EXPECT_EQ(u.m.rows[1].status, RowStatus::None);
     EXPECT_TRUE(u.m.rows[1].activate_enabled);
-    EXPECT_EQ(u.radio_left, 1);
+    EXPECT_EQ(u.radio_left(), 1);
 }
 
 TEST(ModuleList, AuxModulesExcludeEachOther)

@@ -2,6 +2,7 @@
 // hooks that record what the windows would be asked to do.
 #pragma once
 
+#include "link/commands.h"
 #include "modules/module_list.h"
 #include "modules/onewire.h"
 #include "sim/onewire_bus.h"
@@ -29,7 +30,6 @@ struct ModuleUnit : SimLink {
     std::vector<int> closed_rows;
     std::vector<std::string> aux_texts;
     int refreshes = 0;
-    int radio_left = 0;
 
     ModuleUnit()
     {
@@ -58,10 +58,18 @@ struct ModuleUnit : SimLink {
         m.hooks.row_changed = [this](int row) { changed_rows.push_back(row); };
         m.hooks.close_row_window = [this](int row) { closed_rows.push_back(row); };
         m.hooks.show_aux_text = [this](const std::string& t) { aux_texts.push_back(t); };
-        m.radio.leave_radio_mode = [this] { ++radio_left; };
     }
 
     sim::AlarmUnit& unit() { return programmer.unit; }
+
+    // How often the unit was returned to normal radio operation.
+    int radio_left() const
+    {
+        int n = 0;
+        for (const auto& f : programmer.unit.received)
+            n += f.code == cmd::kRadioAccessEnd;
+        return n;
+    }
 
     // Opens the list as the window does; the message text row or 0.
     int open_list()

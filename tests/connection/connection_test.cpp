@@ -1,4 +1,4 @@
-#include "app/connection.h"
+#include "connection/connection.h"
 #include "link/can_analyzer.h"
 #include "sim/can_analyzer_unit.h"
 #include "support/file_access.h"

@@ -1,4 +1,4 @@
-#include "app/connection.h"
+#include "connection/connection.h"
 
 #include "link/bytes.h"
 #include "link/can_analyzer.h"

@@ -4,7 +4,7 @@
 // shows or asks goes through ConnectionUi.
 #pragma once
 
-#include "app/connection_state.h"
+#include "connection/connection_state.h"
 #include "link/link.h"
 
 #include <cstdint>
