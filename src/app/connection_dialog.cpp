@@ -1,5 +1,6 @@
 #include "app/connection_dialog.h"
 
+#include "app/wiring.h"
 #include "platform/clock.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
@@ -7,7 +8,6 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
-#include <functional>
 #include <initializer_list>
 
 namespace tq {
@@ -98,12 +98,6 @@ Choice run_choice_dialog(const char* message, std::initializer_list<DialogButton
     return run.choice;
 }
 
-void call(const std::function<void()>& f)
-{
-    if (f)
-        f();
-}
-
 } // namespace
 
 void run_bootloader_dialog(AppState& a)
@@ -112,9 +106,9 @@ void run_bootloader_dialog(AppState& a)
                                                    {285, 190, Choice::Second},
                                                    {282, 170, Choice::Exit, true}});
     if (c == Choice::First)
-        call(a.shell.tools.program_bootloader);
+        program_bootloader(a);
     else if (c == Choice::Second)
-        call(a.shell.tools.remote_access);
+        open_remote_access(a);
 }
 
 void run_version_mismatch_dialog(AppState& a, const std::string& message)
@@ -123,7 +117,7 @@ void run_version_mismatch_dialog(AppState& a, const std::string& message)
                                                          {283, 190, Choice::First},
                                                          {384, 170, Choice::Second}});
     if (c == Choice::First)
-        call(a.shell.tools.firmware_update);
+        update_unit_firmware(a);
     else if (c == Choice::Second)
         device_close(a.link, "the fitter declined the bootloader update");
 }

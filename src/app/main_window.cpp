@@ -2,10 +2,13 @@
 
 #include "app/connection_dialog.h"
 #include "app/wiring.h"
+#include "config/cfg_file_dialog.h"
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
 #include "config/history_window.h"
 #include "config/pin_dialog.h"
+#include "config/settings_pages.h"
+#include "firmware/firmware_update_dialog.h"
 #include "link/commands.h"
 #include "modules/aux_window.h"
 #include "modules/modules_window.h"
@@ -15,8 +18,10 @@
 #include "platform/process.h"
 #include "prefs/files.h"
 #include "radio/radio_monitor_window.h"
+#include "radio/radio_update_window.h"
 #include "radio/radio_window.h"
 #include "text/texts.h"
+#include "update/update_window.h"
 #include "widgets/kit.h"
 
 #include <gdk/gdkx.h>
@@ -30,22 +35,37 @@
 namespace tq {
 namespace {
 
-void run_tool(const std::function<void()>& action)
+// The Tools menu: each item runs its subsystem by name.
+void on_firmware_update_item(GtkWidget*, gpointer) { update_unit_firmware(app()); }
+
+void on_update_check_item(GtkWidget*, gpointer)
 {
-    if (action)
-        action();
+    // Besides flipping the preference, switching it on checks at once.
+    AppState& a = app();
+    toggle_update_check(a.update, [&a](bool on) { refresh_update_check_item(a, on); });
 }
 
-void on_tool_item(GtkWidget*, gpointer data)
+void on_radio_firmware_item(GtkWidget*, gpointer)
 {
-    run_tool(*static_cast<std::function<void()>*>(data));
+    update_radio_firmware_from_file(radio_window_states(app()));
 }
 
-GtkWidget* add_tool_item(GtkWidget* menu, const char* label, std::function<void()>* action)
+void on_radio_wireless_item(GtkWidget*, gpointer)
+{
+    update_radio_firmware_wireless(radio_window_states(app()));
+}
+
+void on_load_configuration_item(GtkWidget*, gpointer) { run_load_configuration_file(app().config); }
+void on_save_configuration_item(GtkWidget*, gpointer) { run_save_configuration_file(app().config); }
+void on_configuration_history_item(GtkWidget*, gpointer) { open_configuration_history(app().config); }
+void on_change_pin_item(GtkWidget*, gpointer) { open_service_pin_dialog(app().unit_tools); }
+void on_remote_access_item(GtkWidget*, gpointer) { open_remote_access(app()); }
+
+GtkWidget* add_tool_item(GtkWidget* menu, const char* label, void (*handler)(GtkWidget*, gpointer))
 {
     GtkWidget* item = new_menu_item(label);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
-    g_signal_connect(item, "activate", G_CALLBACK(on_tool_item), action);
+    g_signal_connect(item, "activate", G_CALLBACK(handler), nullptr);
     return item;
 }
 
@@ -106,20 +126,18 @@ void build_menu_bar(AppState& a)
     GtkWidget* menu = gtk_menu_new();
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(tools), menu);
 
-    add_tool_item(menu, text(25), &s.tools.firmware_update);
-    GtkWidget* reset = new_menu_item(text(205));
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), reset);
-    g_signal_connect(reset, "activate", G_CALLBACK(on_device_reset_item), nullptr);
-    s.update_check_item = add_tool_item(menu, text(a.prefs.check_updates ? 226 : 225),
-                                        &s.tools.toggle_update_check);
-    add_tool_item(menu, text(259), &s.tools.radio_firmware_update);
-    add_tool_item(menu, text(387), &s.tools.radio_wireless_update);
-    add_tool_item(menu, text(214), &s.tools.load_configuration_file);
-    add_tool_item(menu, text(213), &s.tools.save_configuration_file);
-    add_tool_item(menu, text(kTextConfigurationHistory), &s.tools.configuration_history);
-    s.pin_menu_item = add_tool_item(menu, text(216), &s.tools.change_pin);
+    add_tool_item(menu, text(25), on_firmware_update_item);
+    add_tool_item(menu, text(205), on_device_reset_item);
+    s.update_check_item =
+        add_tool_item(menu, text(a.prefs.check_updates ? 226 : 225), on_update_check_item);
+    add_tool_item(menu, text(259), on_radio_firmware_item);
+    add_tool_item(menu, text(387), on_radio_wireless_item);
+    add_tool_item(menu, text(214), on_load_configuration_item);
+    add_tool_item(menu, text(213), on_save_configuration_item);
+    add_tool_item(menu, text(kTextConfigurationHistory), on_configuration_history_item);
+    s.pin_menu_item = add_tool_item(menu, text(216), on_change_pin_item);
     gtk_widget_hide(s.pin_menu_item);
-    add_tool_item(menu, text(285), &s.tools.remote_access);
+    add_tool_item(menu, text(285), on_remote_access_item);
 
     for (GtkWidget* extra : s.extra_menus)
         gtk_menu_shell_append(GTK_MENU_SHELL(bar), extra);
@@ -284,8 +302,7 @@ void connect_connection_ui(AppState& a)
     ui.unit_refused = [](const std::string& t) { run_version_mismatch_dialog(app(), t); };
     ui.disconnected = [] {
         AppState& s = app();
-        if (s.shell.remove_settings_pages)
-            s.shell.remove_settings_pages();
+        destroy_settings_pages(s.config);
         if (s.shell.pin_menu_item)
             gtk_widget_hide(s.shell.pin_menu_item);
         close_tool_windows(s);
@@ -337,8 +354,9 @@ void loop_iteration(AppState& a)
     if (connection_step(a.link, a.connection, a.connection_ui))
         return;
 
-    if (a.link.open() && s.autoflash_armed && s.autoflash_armed() && s.autoflash_step)
-        s.autoflash_step();
+    // A watched autoflash folder is scanned while a device is open.
+    if (a.link.open() && !a.firmware.autoflash_folder.empty())
+        autoflash_step(a.firmware, autoflash_env(firmware_shell()));
     platform::sleep_ms(10);
 }
 

@@ -44,7 +44,6 @@ void wire_unit_tools(AppState& a)
     a.unit_tools.connection = &a.connection;
     a.config.hooks.open_event_memory = [] { open_event_window(app().unit_tools); };
     a.config.hooks.open_diagnostics = [] { open_diagnostics_window(app().unit_tools); };
-    a.shell.tools.change_pin = [] { open_service_pin_dialog(app().unit_tools); };
 }
 
 } // namespace tq

@@ -2,7 +2,6 @@
 // poll loop that drives the device between GUI events.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,32 +38,10 @@ struct ShellState {
     int min_work_height = 10000;
     bool combo_closed = false;
 
-    // What the Tools menu items do; set by the subsystems that own them.
-    struct {
-        std::function<void()> firmware_update;
-        // Programming a unit that already sits in its bootloader.
-        std::function<void()> program_bootloader;
-        std::function<void()> toggle_update_check;
-        std::function<void()> radio_firmware_update;
-        std::function<void()> radio_wireless_update;
-        std::function<void()> load_configuration_file;
-        std::function<void()> save_configuration_file;
-        std::function<void()> configuration_history;
-        std::function<void()> change_pin;
-        std::function<void()> remote_access;
-    } tools;
-
     // Menus after "Tools" ("Language", "Themes") and key handlers of the
     // main window, added before the window is built.
     std::vector<GtkWidget*> extra_menus;
     std::vector<std::pair<void (*)(), void*>> key_handlers;
-
-    // Removes the settings pages and the command buttons.
-    std::function<void()> remove_settings_pages;
-
-    // Set by subsystems that take part in the loop; unset ones are skipped.
-    std::function<bool()> autoflash_armed;
-    std::function<void()> autoflash_step;
 };
 
 Switches parse_switches(const std::vector<std::string>& args);

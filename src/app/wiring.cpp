@@ -47,7 +47,6 @@ std::string chosen_host(const std::string& from_switch, const char* built_in)
 void wire_remote_access(AppState& a)
 {
     a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
-    a.shell.tools.remote_access = [] { open_remote_access_window(remote_access(app())); };
 }
 
 void wire_update_check(AppState& a)
@@ -60,24 +59,11 @@ void wire_update_check(AppState& a)
         app().prefs.check_updates = on;
         save_preferences(app().prefs);
     };
-    // Besides flipping the preference, switching it on checks at once.
-    a.shell.tools.toggle_update_check = [] {
-        toggle_update_check(app().update, [](bool on) { refresh_update_check_item(app(), on); });
-    };
 }
 
 void wire_firmware(AppState& a)
 {
-    a.shell.tools.firmware_update = [] { run_firmware_update(firmware_shell(), kFirmwareSwitch); };
-    a.shell.tools.program_bootloader = [] {
-        run_firmware_update(firmware_shell(), kFirmwareNoSwitch);
-    };
-    a.shell.autoflash_armed = [] { return !app().firmware.autoflash_folder.empty(); };
-    a.shell.autoflash_step = [] {
-        autoflash_step(app().firmware, autoflash_env(firmware_shell()));
-    };
     a.shell.key_handlers.emplace_back(autoflash_key_handler(), &firmware_shell());
-
 }
 
 // The settings pages come with an identified unit and go with it; the
@@ -96,14 +82,10 @@ void wire_configuration(AppState& a)
                                  UnitKind{s.connection.unit_model, s.connection.firmware_version},
                                  s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);
     };
-    a.shell.remove_settings_pages = [] { destroy_settings_pages(app().config); };
     a.config.hooks.open_additional_modules = [] {
         open_modules_window(modules_window_states(app()), false);
     };
     a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
-    a.shell.tools.load_configuration_file = [] { run_load_configuration_file(app().config); };
-    a.shell.tools.save_configuration_file = [] { run_save_configuration_file(app().config); };
-    a.shell.tools.configuration_history = [] { open_configuration_history(app().config); };
     a.config.hooks.ask = [](const std::string& question) {
         return ask_question(app().shell.main_window, question.c_str());
     };
@@ -117,12 +99,6 @@ void wire_configuration(AppState& a)
 
 void wire_radio(AppState& a)
 {
-    a.shell.tools.radio_firmware_update = [] {
-        update_radio_firmware_from_file(radio_window_states(app()));
-    };
-    a.shell.tools.radio_wireless_update = [] {
-        update_radio_firmware_wireless(radio_window_states(app()));
-    };
     // The settings pages' button of older units: the receiver is searched.
     a.config.hooks.open_radio_monitor = [] { open_radio_monitor(radio_window_states(app()), true); };
 }
@@ -181,6 +157,21 @@ FirmwareShell& firmware_shell()
         return s;
     }();
     return shell;
+}
+
+void update_unit_firmware(AppState&)
+{
+    run_firmware_update(firmware_shell(), kFirmwareSwitch);
+}
+
+void program_bootloader(AppState&)
+{
+    run_firmware_update(firmware_shell(), kFirmwareNoSwitch);
+}
+
+void open_remote_access(AppState& a)
+{
+    open_remote_access_window(remote_access(a));
 }
 
 void run_periodic_steps(AppState& a)

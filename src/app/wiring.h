@@ -32,6 +32,14 @@ ModulesWindowStates modules_window_states(AppState& a);
 // what it closes and empties when it opens.
 RemoteAccessContext& remote_access(AppState& a);
 
+// The unit's firmware update (Tools menu, version dialog): the connected
+// unit is switched into its bootloader first.
+void update_unit_firmware(AppState& a);
+// The same for a unit that already sits in its bootloader.
+void program_bootloader(AppState& a);
+// The remote-access window (Tools menu, bootloader dialog).
+void open_remote_access(AppState& a);
+
 // What the firmware update of the Tools menu and of autoflash works on.
 FirmwareShell& firmware_shell();
 

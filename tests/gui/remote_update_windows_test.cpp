@@ -164,8 +164,7 @@ TEST(RemoteWindow, TheProgramsMenuActionEmptiesTheConsole)
     console_log(console, "logged\n", true);
     ASSERT_FALSE(console.store.empty());
 
-    ASSERT_TRUE(a.shell.tools.remote_access);
-    a.shell.tools.remote_access();
+    open_remote_access(a); // as the Tools menu does
     ASSERT_NE(a.remote.window, nullptr);
     EXPECT_TRUE(console.store.empty());
     EXPECT_EQ(console.log_file, nullptr);

@@ -359,7 +359,7 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
         loop_iteration(a);
     ASSERT_EQ(a.connection.state, kConnected);
 
-    a.shell.tools.remote_access();
+    open_remote_access(a);
     for (int i = 0; i < 50 && !(a.remote.window && gtk_widget_get_mapped(a.remote.window)); ++i)
         run(1);
     shoot_new("remote-access");
