@@ -40,27 +40,46 @@ public:
         : r_{f, address, offset, length, c}
     {
     }
-    constexpr Row from(int version) const { return with([&](MemoryRow& r) { r.first = version; }); }
-    constexpr Row upto(int version) const { return with([&](MemoryRow& r) { r.last = version; }); }
-    constexpr Row large_only() const { return with([](MemoryRow& r) { r.large_only = true; }); }
-    constexpr Row shown_anyway() const { return with([](MemoryRow& r) { r.shown_anyway = true; }); }
+    constexpr Row from(int version) const
+    {
+        Row copy = *this;
+        copy.r_.first = version;
+        return copy;
+    }
+    constexpr Row upto(int version) const
+    {
+        Row copy = *this;
+        copy.r_.last = version;
+        return copy;
+    }
+    constexpr Row large_only() const
+    {
+        Row copy = *this;
+        copy.r_.large_only = true;
+        return copy;
+    }
+    constexpr Row shown_anyway() const
+    {
+        Row copy = *this;
+        copy.r_.shown_anyway = true;
+        return copy;
+    }
     constexpr Row clamp(std::uint8_t max, std::uint8_t above_max) const
     {
-        return with([&](MemoryRow& r) {
-            r.max = max;
-            r.above_max = above_max;
-        });
+        Row copy = *this;
+        copy.r_.max = max;
+        copy.r_.above_max = above_max;
+        return copy;
     }
-    constexpr Row characters(int n) const { return with([&](MemoryRow& r) { r.characters = n; }); }
+    constexpr Row characters(int n) const
+    {
+        Row copy = *this;
+        copy.r_.characters = n;
+        return copy;
+    }
     constexpr operator MemoryRow() const { return r_; }
 
 private:
-    template <class Change> constexpr Row with(Change change) const
-    {
-        Row copy = *this;
-        change(copy.r_);
-        return copy;
-    }
     MemoryRow r_;
 };
 
