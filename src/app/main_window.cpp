@@ -8,7 +8,7 @@
 #include "config/history_window.h"
 #include "config/pin_dialog.h"
 #include "config/settings_pages.h"
-#include "firmware/firmware_update_dialog.h"
+#include "firmware/autoflash_dialog.h"
 #include "link/commands.h"
 #include "modules/aux_window.h"
 #include "modules/modules_window.h"
@@ -76,6 +76,13 @@ void on_device_reset_item(GtkWidget*, gpointer)
         return;
     send_command(a.link, cmd::kReset);
     show_message("Reset OK");
+}
+
+gboolean on_main_window_key(GtkWidget*, GdkEventKey* event, gpointer)
+{
+    AppState& a = app();
+    ProgramFirmwareHost host(a);
+    return autoflash_key_pressed(firmware_window_states(a, host), event->keyval, event->state);
 }
 
 gboolean on_main_window_delete(GtkWidget*, GdkEvent*, gpointer)
@@ -227,8 +234,10 @@ void build_main_window(AppState& a)
     widget_state().main_window = s.main_window;
     gtk_window_set_title(GTK_WINDOW(s.main_window), textf(2, "512_TQ511", 3, 63, 0).c_str());
     g_signal_connect(s.main_window, "delete-event", G_CALLBACK(on_main_window_delete), nullptr);
-    for (auto& handler : s.key_handlers)
-        g_signal_connect(s.main_window, "key_press_event", handler.first, handler.second);
+    // Keys: the autoflash combination opens its folder dialog, Ctrl+S the
+    // console.
+    g_signal_connect(s.main_window, "key_press_event", G_CALLBACK(on_main_window_key), nullptr);
+    g_signal_connect(s.main_window, "key_press_event", console_shortcut_handler(), &a.monitor);
 
     gtk_container_set_border_width(GTK_CONTAINER(s.main_window), 4);
     s.main_scroller = gtk_scrolled_window_new(nullptr, nullptr);
@@ -356,7 +365,7 @@ void loop_iteration(AppState& a)
 
     // A watched autoflash folder is scanned while a device is open.
     if (a.link.open() && !a.firmware.autoflash_folder.empty())
-        autoflash_step(a.firmware, autoflash_env(firmware_shell()));
+        autoflash_loop_step(a);
     platform::sleep_ms(10);
 }
 

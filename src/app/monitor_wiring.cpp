@@ -7,14 +7,14 @@
 
 namespace tq {
 
-// Every text of the unit goes to the console; Ctrl+S opens it. The log
+// Every text of the unit goes to the console (Ctrl+S on the main window
+// opens it). The log
 // folder and the filter texts are kept in the preferences.
 void wire_monitoring(AppState& a)
 {
     MonitorState& m = a.monitor;
     m.link = &a.link;
     a.link.text_sink = [](std::string_view t) { console_log(app().monitor.console, t, true); };
-    a.shell.key_handlers.push_back({console_shortcut_handler(), &m});
     m.console.radio_command = [](std::uint8_t code, const std::uint8_t* data, std::size_t count,
                                  std::string& answer) {
         AppState& s = app();

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
@@ -38,10 +37,9 @@ struct ShellState {
     int min_work_height = 10000;
     bool combo_closed = false;
 
-    // Menus after "Tools" ("Language", "Themes") and key handlers of the
-    // main window, added before the window is built.
+    // Menus after "Tools" ("Language", "Themes"), added before the window
+    // is built.
     std::vector<GtkWidget*> extra_menus;
-    std::vector<std::pair<void (*)(), void*>> key_handlers;
 };
 
 Switches parse_switches(const std::vector<std::string>& args);

@@ -61,11 +61,6 @@ void wire_update_check(AppState& a)
     };
 }
 
-void wire_firmware(AppState& a)
-{
-    a.shell.key_handlers.emplace_back(autoflash_key_handler(), &firmware_shell());
-}
-
 // The settings pages come with an identified unit and go with it; the
 // Tools menu saves and loads them as .cfg files, whose folder the
 // preferences keep.
@@ -132,41 +127,45 @@ RemoteAccessContext& remote_access(AppState& a)
     return context;
 }
 
-FirmwareShell& firmware_shell()
+ProgramFirmwareHost::ProgramFirmwareHost(AppState& a) : a_(a) {}
+
+std::optional<std::string> ProgramFirmwareHost::choose_file(const FirmwareWindowStates& s)
 {
-    static FirmwareShell shell = [] {
-        AppState& a = app();
-        FirmwareShell s;
-        s.link = &a.link;
-        s.firmware = &a.firmware;
-        s.main_window = &a.shell.main_window;
-        s.status_label = &a.shell.status_label;
-        s.hardware_label = &a.shell.hardware_label;
-        s.serial_label = &a.shell.serial_label;
-        s.mode_label = &a.shell.mode_label;
-        s.close_tool_windows = [] { close_tool_windows(app()); };
-        s.keep_configuration = [] {
-            AppState& state = app();
-            return keep_before_write(state.config, state.link, kHistoryFirmware);
-        };
-        s.folder = [] { return app().prefs.firmware_folder; };
-        s.remember_folder = [](const std::string& folder) {
-            app().prefs.firmware_folder = folder;
-            save_preferences(app().prefs);
-        };
-        return s;
-    }();
-    return shell;
+    return choose_firmware_file(s);
 }
 
-void update_unit_firmware(AppState&)
+void ProgramFirmwareHost::close_tool_windows() { tq::close_tool_windows(a_); }
+
+bool ProgramFirmwareHost::keep_configuration()
 {
-    run_firmware_update(firmware_shell(), kFirmwareSwitch);
+    return keep_before_write(a_.config, a_.link, kHistoryFirmware);
 }
 
-void program_bootloader(AppState&)
+FirmwareWindowStates firmware_window_states(AppState& a, FirmwareHost& host)
 {
-    run_firmware_update(firmware_shell(), kFirmwareNoSwitch);
+    ShellState& s = a.shell;
+    return FirmwareWindowStates{a.link,           a.firmware,         &a.prefs,
+                                &host,            s.main_window,      s.status_label,
+                                s.hardware_label, s.serial_label,     s.mode_label};
+}
+
+void update_unit_firmware(AppState& a)
+{
+    ProgramFirmwareHost host(a);
+    run_firmware_update(firmware_window_states(a, host), kFirmwareSwitch);
+}
+
+void program_bootloader(AppState& a)
+{
+    ProgramFirmwareHost host(a);
+    run_firmware_update(firmware_window_states(a, host), kFirmwareNoSwitch);
+}
+
+void autoflash_loop_step(AppState& a)
+{
+    ProgramFirmwareHost host(a);
+    const FirmwareWindowStates states = firmware_window_states(a, host);
+    autoflash_step(a.firmware, autoflash_env(states));
 }
 
 void open_remote_access(AppState& a)
@@ -203,7 +202,6 @@ void wire_subsystems(AppState& a)
     wire_update_check(a);
     wire_remote_access(a);
     wire_module_windows(a.modules);
-    wire_firmware(a);
     wire_configuration(a);
     wire_radio(a);
     wire_monitoring(a);

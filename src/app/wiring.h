@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "firmware/firmware_update_dialog.h"
 #include "modules/modules_window.h"
 #include "radio/radio_window.h"
 #include "remote/remote_window.h"
@@ -10,8 +11,6 @@
 #include <string>
 
 namespace tq {
-
-struct FirmwareShell;
 
 // Called once at start-up, before the main window is built.
 void wire_subsystems(AppState& a);
@@ -40,7 +39,25 @@ void program_bootloader(AppState& a);
 // The remote-access window (Tools menu, bootloader dialog).
 void open_remote_access(AppState& a);
 
-// What the firmware update of the Tools menu and of autoflash works on.
-FirmwareShell& firmware_shell();
+// What the firmware update asks of the program: the file dialog, closing
+// the connection's windows, keeping the unit's configuration before writing.
+class ProgramFirmwareHost : public FirmwareHost {
+public:
+    explicit ProgramFirmwareHost(AppState& a);
+    std::optional<std::string> choose_file(const FirmwareWindowStates& s) override;
+    void close_tool_windows() override;
+    bool keep_configuration() override;
+
+private:
+    AppState& a_;
+};
+
+// What the firmware update and autoflash work on: the link, the firmware
+// state, the preferences and the main window's status rows.
+FirmwareWindowStates firmware_window_states(AppState& a, FirmwareHost& host);
+
+// The main loop's autoflash step: a scan of the watched folder when one is
+// due, and the update of a new file.
+void autoflash_loop_step(AppState& a);
 
 } // namespace tq

@@ -1,48 +1,44 @@
 #include "firmware/autoflash_dialog.h"
 
 #include "platform/paths.h"
+#include "prefs/preferences.h"
 #include "text/texts.h"
 #include "widgets/message.h"
 
 #include <gtk/gtk.h>
 
 namespace tq {
-namespace {
 
-gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer data)
+bool autoflash_key_pressed(const FirmwareWindowStates& s, unsigned keyval, unsigned state)
 {
-    if (!is_autoflash_key(event->keyval, event->state))
-        return FALSE;
-    choose_autoflash_folder(*static_cast<FirmwareShell*>(data));
-    return TRUE;
+    if (!is_autoflash_key(keyval, state))
+        return false;
+    choose_autoflash_folder(s);
+    return true;
 }
 
-} // namespace
-
-KeyHandler autoflash_key_handler() { return reinterpret_cast<KeyHandler>(on_key); }
-
-bool start_autoflash(FirmwareShell& shell, const std::string& folder)
+bool start_autoflash(const FirmwareWindowStates& s, const std::string& folder)
 {
     if (!platform::folder_readable(folder)) {
         show_message(textf(kTextFolderUnreadable, folder.c_str()));
         return false;
     }
-    autoflash_arm(*shell.firmware, folder, autoflash_env(shell));
-    if (shell.remember_folder)
-        shell.remember_folder(folder);
-    if (GtkWidget* label = shell.mode_label ? *shell.mode_label : nullptr)
-        gtk_label_set_text(GTK_LABEL(label), "AUTOFLASH");
+    autoflash_arm(s.firmware, folder, autoflash_env(s));
+    if (s.prefs)
+        remember_folder(*s.prefs, &PrefsState::firmware_folder, folder);
+    if (s.mode_label)
+        gtk_label_set_text(GTK_LABEL(s.mode_label), "AUTOFLASH");
     return true;
 }
 
-void choose_autoflash_folder(FirmwareShell& shell)
+void choose_autoflash_folder(const FirmwareWindowStates& s)
 {
-    GtkWidget* parent = shell.main_window ? *shell.main_window : nullptr;
+    GtkWidget* parent = s.main_window;
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Wybierz katalog", parent ? GTK_WINDOW(parent) : nullptr,
         GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, text(24), GTK_RESPONSE_CANCEL, text(20),
         GTK_RESPONSE_ACCEPT, nullptr);
-    const std::string start = shell.folder ? shell.folder() : std::string();
+    const std::string start = s.prefs ? s.prefs->firmware_folder : std::string();
     if (!start.empty())
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), start.c_str());
     std::string folder;
@@ -54,7 +50,7 @@ void choose_autoflash_folder(FirmwareShell& shell)
     }
     gtk_widget_destroy(dialog);
     if (!folder.empty())
-        start_autoflash(shell, folder);
+        start_autoflash(s, folder);
 }
 
 } // namespace tq

@@ -6,19 +6,17 @@
 
 namespace tq {
 
-// The main window's key handler (connect to "key_press_event" with the
-// FirmwareShell as data): Ctrl with Alt, Mod3 or Mod4 and F opens the
-// folder dialog; other keys are passed on.
-using KeyHandler = void (*)();
-KeyHandler autoflash_key_handler();
+// The main window's key press: Ctrl with Alt, Mod3 or Mod4 and F opens the
+// folder dialog and returns true; other keys return false (passed on).
+bool autoflash_key_pressed(const FirmwareWindowStates& s, unsigned keyval, unsigned state);
 
 // The folder dialog "Wybierz katalog"; on "Open" the folder is watched,
 // becomes the firmware folder, and the main window shows "AUTOFLASH".
-void choose_autoflash_folder(FirmwareShell& shell);
+void choose_autoflash_folder(const FirmwareWindowStates& s);
 
 // After the folder was chosen (also what the dialog does on "Open"). A
 // folder that does not exist or cannot be read (a typed path, say) is
 // refused with a message and nothing changes; false then.
-bool start_autoflash(FirmwareShell& shell, const std::string& folder);
+bool start_autoflash(const FirmwareWindowStates& s, const std::string& folder);
 
 } // namespace tq

@@ -6,43 +6,62 @@
 #include "firmware/firmware_state.h"
 #include "firmware/update.h"
 #include "link/link.h"
+#include "prefs/prefs_state.h"
 
-#include <functional>
+#include <optional>
 #include <string>
+
+typedef struct _GtkWidget GtkWidget;
 
 namespace tq {
 
-// What the update needs of the main window and of the rest of the program.
-// The widget members point at the shell's own handles, which exist only
-// once the main window is built.
-struct FirmwareShell {
-    LinkState* link = nullptr;
-    FirmwareState* firmware = nullptr;
-    GtkWidget** main_window = nullptr;
-    GtkWidget** status_label = nullptr;
-    GtkWidget** hardware_label = nullptr;
-    GtkWidget** serial_label = nullptr;
-    GtkWidget** mode_label = nullptr;
-    std::function<void()> close_tool_windows;
+struct FirmwareWindowStates;
+
+// What the update asks of the program around it, which the firmware folder
+// does not know: the file to write, closing the connection's windows and
+// keeping the unit's configuration. The program answers with its windows
+// and states; tests answer with a recorder.
+class FirmwareHost {
+public:
+    virtual ~FirmwareHost() = default;
+    // The .bin file to write; nothing when the fitter cancelled. The
+    // program asks with choose_firmware_file.
+    virtual std::optional<std::string> choose_file(const FirmwareWindowStates& s) = 0;
+    // Closes every window that belongs to the connection.
+    virtual void close_tool_windows() = 0;
     // Keeps the connected unit's configuration before the update replaces
     // the firmware; false: the update must not go ahead.
-    std::function<bool()> keep_configuration;
-    // The folder the firmware dialogs start in, and what to do when the
-    // user picked another one (remember it in the preferences).
-    std::function<std::string()> folder;
-    std::function<void(const std::string&)> remember_folder;
-    // Replaces the file dialog (tests); unset: the dialog.
-    std::function<std::optional<std::string>()> choose_file;
+    virtual bool keep_configuration() = 0;
 };
 
+// What the update works on, from its caller: its states, the main window
+// and the status rows it clears (any widget may be null), and the host
+// (null: the file dialog, nothing closed, nothing kept).
+struct FirmwareWindowStates {
+    LinkState& link;
+    FirmwareState& firmware;
+    // The firmware folder the dialogs start in and remember; null: none.
+    PrefsState* prefs = nullptr;
+    FirmwareHost* host = nullptr;
+    GtkWidget* main_window = nullptr;
+    GtkWidget* status_label = nullptr;
+    GtkWidget* hardware_label = nullptr;
+    GtkWidget* serial_label = nullptr;
+    GtkWidget* mode_label = nullptr;
+};
+
+// The open-file dialog "Select firmware file" (*.bin), starting in the
+// firmware folder; a folder the fitter moved to is remembered.
+std::optional<std::string> choose_firmware_file(const FirmwareWindowStates& s);
+
 // The update's user interface over GTK.
-FirmwareUi firmware_ui(FirmwareShell& shell);
+FirmwareUi firmware_ui(const FirmwareWindowStates& s);
 
 // update_firmware with the windows; mode as there.
-int run_firmware_update(FirmwareShell& shell, int mode);
+int run_firmware_update(const FirmwareWindowStates& s, int mode);
 
 // The autoflash scan with the real folder and system time, and the update
 // with its windows.
-AutoflashEnv autoflash_env(FirmwareShell& shell);
+AutoflashEnv autoflash_env(const FirmwareWindowStates& s);
 
 } // namespace tq

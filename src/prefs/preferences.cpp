@@ -112,4 +112,10 @@ bool save_preferences(const PrefsState& p)
     return write_file_utf8(image.data(), preferences_path(p), image.size(), FileReport::Quiet);
 }
 
+void remember_folder(PrefsState& p, std::string PrefsState::*which, const std::string& folder)
+{
+    p.*which = folder;
+    save_preferences(p);
+}
+
 } // namespace tq

@@ -32,6 +32,10 @@ void load_preferences(PrefsState& p);
 // reported. Call it right after changing any persisted value.
 bool save_preferences(const PrefsState& p);
 
+// A file dialog's folder the user moved to: kept in the given member
+// (firmware_folder, log_folder, config_folder) and written at once.
+void remember_folder(PrefsState& p, std::string PrefsState::*which, const std::string& folder);
+
 // A console filter text as it fits its slot: at most kConsoleFilterMax
 // bytes, cut before a character that would not fit whole, and cut at the
 // first byte that is not UTF-8.

@@ -63,6 +63,22 @@ GtkWidget* find_toplevel(const char* title)
     return found;
 }
 
+// The program around the update, as a recorder: serves the file to write
+// and counts the tool windows closed.
+struct HostRecorder final : FirmwareHost {
+    std::string file;
+    int tool_windows_closed = 0;
+    std::optional<std::string> choose_file(const FirmwareWindowStates&) override { return file; }
+    void close_tool_windows() override { ++tool_windows_closed; }
+    bool keep_configuration() override { return true; }
+};
+
+// The main window's key press, as the program connects it.
+gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    return autoflash_key_pressed(*static_cast<FirmwareWindowStates*>(data), event->keyval, event->state);
+}
+
 // The user picks a path in a file dialog and presses "Open" once the dialog
 // shows it (the dialog loads folders in the background). Returns whether
 // the user is still busy, as a timeout callback does.
@@ -162,15 +178,13 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     g_object_ref_sink(status);
     g_object_ref_sink(hardware);
     g_object_ref_sink(serial);
-    int tool_windows_closed = 0;
-    FirmwareShell shell;
-    shell.link = &s.link;
-    shell.firmware = &fw;
-    shell.status_label = &status;
-    shell.hardware_label = &hardware;
-    shell.serial_label = &serial;
-    shell.close_tool_windows = [&] { ++tool_windows_closed; };
-    shell.choose_file = [&]() -> std::optional<std::string> { return file; };
+    HostRecorder host;
+    host.file = file;
+    FirmwareWindowStates states{s.link, fw};
+    states.host = &host;
+    states.status_label = status;
+    states.hardware_label = hardware;
+    states.serial_label = serial;
 
     // Watch the progress window each time the update lets events run, and
     // close the message it ends with.
@@ -195,7 +209,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     };
     act_as_user(&user);
 
-    EXPECT_EQ(run_firmware_update(shell, kFirmwareSwitch), 1);
+    EXPECT_EQ(run_firmware_update(states, kFirmwareSwitch), 1);
     platform::set_event_pump(run_pending_events);
     EXPECT_TRUE(saw_progress_window);
     EXPECT_EQ(fw.progress_window, nullptr);
@@ -208,7 +222,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(status)), "");
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(hardware)), "");
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(serial)), "");
-    EXPECT_EQ(tool_windows_closed, 1);
+    EXPECT_EQ(host.tool_windows_closed, 1);
     EXPECT_TRUE(s.bootloader.marker_valid());
     g_object_unref(status);
     g_object_unref(hardware);
@@ -278,14 +292,13 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* mode = gtk_label_new("");
     gtk_container_add(GTK_CONTAINER(window), mode);
-    std::string remembered;
-    FirmwareShell shell;
-    shell.link = &link;
-    shell.firmware = &fw;
-    shell.main_window = &window;
-    shell.mode_label = &mode;
-    shell.remember_folder = [&](const std::string& f) { remembered = f; };
-    g_signal_connect(window, "key_press_event", G_CALLBACK(autoflash_key_handler()), &shell);
+    test::TempFolder profile;
+    PrefsState prefs;
+    prefs.folder = profile.path();
+    FirmwareWindowStates states{link, fw, &prefs};
+    states.main_window = window;
+    states.mode_label = mode;
+    g_signal_connect(window, "key_press_event", G_CALLBACK(on_key), &states);
     gtk_widget_show_all(window);
 
     std::function<bool()> user = [&] {
@@ -312,7 +325,7 @@ TEST_F(FirmwareGui, KeyCombinationSwitchesAutoflashOn)
     EXPECT_TRUE(fw.autoflash_folder.empty());
     EXPECT_TRUE(press(GDK_F, GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SHIFT_MASK));
     EXPECT_EQ(fw.autoflash_folder, dir.path());
-    EXPECT_EQ(remembered, dir.path());
+    EXPECT_EQ(prefs.firmware_folder, dir.path());
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "AUTOFLASH");
     EXPECT_GT(fw.newest_file_time, 1); // the file already there is recorded, not written
     EXPECT_EQ(fw.autoflash_file, dir.path() + "/present.bin");
@@ -333,27 +346,26 @@ TEST_F(FirmwareGui, AFolderThatCannotBeWatchedIsRefused)
     FirmwareState fw;
     GtkWidget* mode = gtk_label_new("");
     g_object_ref_sink(mode);
-    int remembered = 0;
-    FirmwareShell shell;
-    shell.link = &link;
-    shell.firmware = &fw;
-    shell.mode_label = &mode;
-    shell.remember_folder = [&](const std::string&) { ++remembered; };
+    test::TempFolder profile;
+    PrefsState prefs;
+    prefs.folder = profile.path();
+    FirmwareWindowStates states{link, fw, &prefs};
+    states.mode_label = mode;
 
     test::FilePermissionsApply permissions;
     for (const std::string& folder : {dir / "typed-but-missing", locked, dir / "file.bin"}) {
         if (folder.ends_with(".bin"))
             dir.write_bytes("file.bin", test::firmware_file(100));
-        EXPECT_FALSE(start_autoflash(shell, folder)) << folder;
+        EXPECT_FALSE(start_autoflash(states, folder)) << folder;
         EXPECT_EQ(test::message_text(), textf(kTextFolderUnreadable, folder.c_str())) << folder;
         close_message_window();
         EXPECT_TRUE(fw.autoflash_folder.empty());
-        EXPECT_EQ(remembered, 0);
+        EXPECT_TRUE(prefs.firmware_folder.empty());
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "");
     }
-    EXPECT_TRUE(start_autoflash(shell, dir.path()));
+    EXPECT_TRUE(start_autoflash(states, dir.path()));
     EXPECT_EQ(fw.autoflash_folder, dir.path());
-    EXPECT_EQ(remembered, 1);
+    EXPECT_EQ(prefs.firmware_folder, dir.path());
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(mode)), "AUTOFLASH");
     EXPECT_EQ(widget_state().message_window, nullptr);
     g_chmod(locked.c_str(), 0700);

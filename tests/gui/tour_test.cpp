@@ -318,8 +318,13 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
 
     // A firmware update from a file, photographed half-way.
     const std::string file = files.write_bytes("new.bin", test::firmware_file(40'000));
-    FirmwareShell shell = firmware_shell();
-    shell.choose_file = [&]() -> std::optional<std::string> { return file; };
+    // The program's host, with the file dialog answered.
+    struct Host : ProgramFirmwareHost {
+        using ProgramFirmwareHost::ProgramFirmwareHost;
+        std::string file;
+        std::optional<std::string> choose_file(const FirmwareWindowStates&) override { return file; }
+    } host(a);
+    host.file = file;
     bool photographed = false;
     platform::set_event_pump([&] {
         test::pump_gtk(1);
@@ -348,7 +353,7 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
             return FALSE;
         },
         &reader);
-    run_firmware_update(shell, kFirmwareSwitch);
+    run_firmware_update(firmware_window_states(a, host), kFirmwareSwitch);
     platform::set_event_pump([] { test::pump_gtk(1); });
     const std::string ending = reader.read;
     EXPECT_EQ(ending, text(29)); // "Successfully programmed device."

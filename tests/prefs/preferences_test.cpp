@@ -126,8 +126,10 @@ TEST(Preferences, ChangingOneValueKeepsEveryOtherInPlace)
     PrefsState loaded;
     loaded.folder = home.path();
     load_preferences(loaded);
-    loaded.log_folder = "/home/fitter/logs";
-    ASSERT_TRUE(save_preferences(loaded));
+    // A dialog's folder is remembered as the dialogs do it: kept and
+    // written at once.
+    remember_folder(loaded, &PrefsState::log_folder, "/home/fitter/logs");
+    EXPECT_EQ(loaded.log_folder, "/home/fitter/logs");
     const std::string after = home.read(kPreferencesFileName);
 
     // The new text sits between the firmware folder and the spare folder;
