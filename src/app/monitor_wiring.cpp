@@ -8,8 +8,8 @@
 namespace tq {
 
 // Every text of the unit goes to the console (Ctrl+S on the main window
-// opens it). The log
-// folder and the filter texts are kept in the preferences.
+// opens it). The log folder and the filter texts are kept in the
+// preferences.
 void wire_monitoring(AppState& a)
 {
     MonitorState& m = a.monitor;
@@ -24,17 +24,7 @@ void wire_monitoring(AppState& a)
 
     for (std::size_t i = 0; i < m.console.filter.texts.size(); ++i)
         m.console.filter.texts[i] = a.prefs.console_filters[i];
-    m.prefs.log_folder = [] { return app().prefs.log_folder; };
-    m.prefs.remember_log_folder = [](const std::string& folder) {
-        app().prefs.log_folder = folder;
-        save_preferences(app().prefs);
-    };
-    m.prefs.filters_changed = [] {
-        AppState& s = app();
-        for (std::size_t i = 0; i < s.prefs.console_filters.size(); ++i)
-            s.prefs.console_filters[i] = fit_console_filter(s.monitor.console.filter.texts[i]);
-        save_preferences(s.prefs);
-    };
+    m.prefs = &a.prefs;
 }
 
 // Event memory, diagnostics and the service PIN.

@@ -54,11 +54,7 @@ void wire_update_check(AppState& a)
     UpdateState& u = a.update;
     u.host = chosen_host(a.shell.switches.update_host, TQ_UPDATE_HOST);
     u.download_folder = platform::downloads_folder();
-    u.preference = [] { return app().prefs.check_updates; };
-    u.store_preference = [](bool on) {
-        app().prefs.check_updates = on;
-        save_preferences(app().prefs);
-    };
+    u.prefs = &a.prefs;
 }
 
 // The settings pages come with an identified unit and go with it; the
@@ -84,12 +80,7 @@ void wire_configuration(AppState& a)
     a.config.hooks.ask = [](const std::string& question) {
         return ask_question(app().shell.main_window, question.c_str());
     };
-    a.config.hooks.config_folder = [] { return app().prefs.config_folder; };
-    a.config.hooks.remember_config_folder = [](const std::string& folder) {
-        AppState& s = app();
-        s.prefs.config_folder = folder;
-        save_preferences(s.prefs);
-    };
+    a.config.prefs = &a.prefs;
 }
 
 void wire_radio(AppState& a)

@@ -1,6 +1,7 @@
 #include "config/cfg_file_dialog.h"
 
 #include "config/cfg_file.h"
+#include "prefs/preferences.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
@@ -62,19 +63,16 @@ GtkFileFilter* cfg_file_filter()
 
 std::string cfg_chooser_folder(const ConfigState& s)
 {
-    if (s.hooks.config_folder) {
-        const std::string folder = s.hooks.config_folder();
-        if (!folder.empty())
-            return folder;
-    }
+    if (s.prefs && !s.prefs->config_folder.empty())
+        return s.prefs->config_folder;
     return s.cfg_folder;
 }
 
 void remember_cfg_folder(ConfigState& s, const std::string& folder)
 {
     s.cfg_folder = folder;
-    if (s.hooks.remember_config_folder)
-        s.hooks.remember_config_folder(folder);
+    if (s.prefs)
+        remember_folder(*s.prefs, &PrefsState::config_folder, folder);
 }
 
 void run_save_configuration_file(ConfigState& s)

@@ -5,6 +5,7 @@
 
 #include "config/fields.h"
 #include "config/vehicle_table.h"
+#include "prefs/prefs_state.h"
 
 #include <array>
 #include <cstdint>
@@ -94,10 +95,6 @@ struct ConfigHooks {
     std::function<void()> open_diagnostics;
     std::function<void()> open_radio_monitor;      // fourth button below firmware 1065
     std::function<void()> open_additional_modules; // fourth button from 1065 on
-    // The last folder of the .cfg file choosers, kept in the preferences.
-    // Unset: the folder is remembered for this run only.
-    std::function<std::string()> config_folder;
-    std::function<void(const std::string&)> remember_config_folder;
     // Asks the user a Yes/No question; true for Yes. Unset: taken as Yes.
     std::function<bool(const std::string&)> ask;
 };
@@ -128,7 +125,9 @@ struct ConfigState {
     std::map<int, HeldBlock> held_blocks;
     // A load, save or file operation is running (GUI events run meanwhile).
     bool busy = false;
-    // The .cfg folder of this run, while the preferences do not keep it.
+    // The preferences keep the last folder of the .cfg file choosers; null:
+    // it is remembered for this run only, in cfg_folder.
+    PrefsState* prefs = nullptr;
     std::string cfg_folder;
     HistoryPlace history;
 

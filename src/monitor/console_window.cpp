@@ -1,6 +1,7 @@
 #include "monitor/console_window.h"
 
 #include "monitor/message_sound_dialog.h"
+#include "prefs/preferences.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
@@ -188,6 +189,16 @@ void colour_filter_toggle(GtkWidget* toggle, bool on)
     gtk_widget_modify_bg(toggle, GTK_STATE_PRELIGHT, on ? &kYellow : nullptr);
 }
 
+// The filter texts are kept in the preferences, each as it fits its slot.
+void keep_filters(MonitorState& m)
+{
+    if (!m.prefs)
+        return;
+    for (std::size_t i = 0; i < m.prefs->console_filters.size(); ++i)
+        m.prefs->console_filters[i] = fit_console_filter(m.console.filter.texts[i]);
+    save_preferences(*m.prefs);
+}
+
 void on_filter_toggled(GtkToggleButton* toggle, gpointer data)
 {
     auto& m = *static_cast<MonitorState*>(data);
@@ -207,8 +218,7 @@ void on_filter_toggled(GtkToggleButton* toggle, gpointer data)
         return;
     colour_filter_toggle(GTK_WIDGET(toggle), true);
     m.console.filter.active = true;
-    if (m.prefs.filters_changed)
-        m.prefs.filters_changed();
+    keep_filters(m);
     console_rebuild_view(m.console);
     update_view(m);
 }
@@ -239,7 +249,7 @@ gboolean on_main_window_key(GtkWidget*, GdkEventKey* event, gpointer data)
 
 std::string log_folder(const MonitorState& m)
 {
-    return m.prefs.log_folder ? m.prefs.log_folder() : m.log_folder;
+    return m.prefs ? m.prefs->log_folder : m.log_folder;
 }
 
 } // namespace
@@ -426,8 +436,8 @@ void console_window_toggle_log(MonitorState& m)
     if (path.empty())
         return;
     gchar* dir = g_path_get_dirname(path.c_str());
-    if (m.prefs.remember_log_folder)
-        m.prefs.remember_log_folder(dir);
+    if (m.prefs)
+        remember_folder(*m.prefs, &PrefsState::log_folder, dir);
     else
         m.log_folder = dir;
     g_free(dir);

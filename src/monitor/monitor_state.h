@@ -5,9 +5,9 @@
 
 #include "monitor/console.h"
 #include "monitor/signals.h"
+#include "prefs/prefs_state.h"
 
 #include <array>
-#include <functional>
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -40,21 +40,13 @@ struct SignalWindowHandles {
     std::array<GtkWidget*, kSignalCount> buttons{};
 };
 
-// What the console needs of the preferences file: the log folder and the
-// filter texts are kept there. Unset members: the values live for this run
-// only.
-struct ConsolePrefsHooks {
-    std::function<std::string()> log_folder;
-    std::function<void(const std::string&)> remember_log_folder;
-    // The filter texts were changed (ConsoleState::filter.texts).
-    std::function<void()> filters_changed;
-};
-
 struct MonitorState {
     LinkState* link = nullptr; // where the console sends and the monitor polls
     ConsoleState console;
     SignalMonitorState signals;
-    ConsolePrefsHooks prefs;
+    // The preferences keep the log folder and the filter texts; null: they
+    // live for this run only.
+    PrefsState* prefs = nullptr;
 
     ConsoleWindowHandles console_ui;
     SoundDialogHandles sound_ui;

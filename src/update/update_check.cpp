@@ -265,7 +265,7 @@ UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version
 
 UpdateOutcome run_update_check(const UpdateState& s, const UpdateUi& ui)
 {
-    const bool wanted = s.preference ? s.preference() : true;
+    const bool wanted = s.prefs ? s.prefs->check_updates : true;
     if (!wanted || s.host.empty())
         return {};
     return Check(s, ui).run();

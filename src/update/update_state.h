@@ -2,7 +2,8 @@
 // and the progress window.
 #pragma once
 
-#include <functional>
+#include "prefs/prefs_state.h"
+
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -20,10 +21,9 @@ struct UpdateState {
     int answer_deadline_ms = 30 * 1000;
     int download_deadline_ms = 10 * 60 * 1000;
 
-    // The check-at-startup preference and its storing (writes the
-    // preferences file). Unset: on, and nothing is stored.
-    std::function<bool()> preference;
-    std::function<void(bool)> store_preference;
+    // The preferences hold the check-at-start-up choice; null: on, and
+    // nothing is stored.
+    PrefsState* prefs = nullptr;
 
     GtkWidget* progress_window = nullptr;
     GtkWidget* progress_bar = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "prefs/preferences.h"
 #include "text/texts.h"
 #include "widgets/kit.h"
 
@@ -102,9 +103,11 @@ UpdateOutcome check_for_update(UpdateState& s)
 
 void toggle_update_check(UpdateState& s, const std::function<void(bool)>& relabel)
 {
-    const bool on = !(s.preference ? s.preference() : true);
-    if (s.store_preference)
-        s.store_preference(on);
+    const bool on = !(s.prefs ? s.prefs->check_updates : true);
+    if (s.prefs) {
+        s.prefs->check_updates = on;
+        save_preferences(*s.prefs);
+    }
     if (relabel)
         relabel(on);
     if (!on)

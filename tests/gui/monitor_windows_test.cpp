@@ -7,6 +7,7 @@
 #include "monitor/console_window.h"
 #include "monitor/message_sound_dialog.h"
 #include "monitor/signal_monitor_window.h"
+#include "prefs/preferences.h"
 #include "sim/unit_monitor.h"
 #include "support/sim_link.h"
 #include "support/temp_folder.h"
@@ -96,6 +97,7 @@ struct MonitorWindows : ::testing::Test {
 
     test::SimLink sim;
     std::shared_ptr<sim::MonitorPeer> peer;
+    PrefsState prefs;
     MonitorState m;
     ConnectionState conn;
     UnitToolsState tools;
@@ -207,8 +209,8 @@ gboolean answer_filter_dialog(gpointer data)
 
 TEST_F(MonitorWindows, FilterShowsTaggedLinesAndTheLogGetsWhatIsShown)
 {
-    int saved = 0;
-    m.prefs.filters_changed = [&] { ++saved; };
+    prefs.folder = dir.string(); // this test's profile folder
+    m.prefs = &prefs;
     console_log(m.console, "*GSM up\n*GPS fix\nplain\n", true);
     open_console_window(m);
     ConsoleWindowHandles& ui = m.console_ui;
@@ -218,7 +220,10 @@ TEST_F(MonitorWindows, FilterShowsTaggedLinesAndTheLogGetsWhatIsShown)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ui.filter_toggle), TRUE);
     EXPECT_TRUE(m.console.filter.active);
     EXPECT_EQ(m.console.filter.texts[0], "GSM");
-    EXPECT_EQ(saved, 1) << "the filter texts are kept in the preferences";
+    PrefsState kept;
+    kept.folder = prefs.folder;
+    load_preferences(kept);
+    EXPECT_EQ(kept.console_filters[0], "GSM") << "the filter texts are kept in the preferences";
     EXPECT_TRUE(same_colour(gtk_widget_get_style(ui.filter_toggle)->bg[GTK_STATE_ACTIVE], 0xFFFF, 0xFFFF, 0));
     EXPECT_EQ(console_window_text(m), "[2024.05.17 14:03:00]> *GSM up\r\n");
     console_log(m.console, "*GSM again\n*GPS again\n", true);

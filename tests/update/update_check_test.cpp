@@ -235,7 +235,9 @@ TEST(UpdateCheck, NoServerNoCheck)
     {
         // The preference off: no network access at all.
         UpdateRig rig;
-        rig.state.preference = [] { return false; };
+        PrefsState prefs;
+        prefs.check_updates = false;
+        rig.state.prefs = &prefs;
         bool contacted = true;
         rig.server.run([&](test::LoopbackServer& srv) { contacted = srv.accept(300).valid(); });
         const UpdateOutcome out = rig.run();
