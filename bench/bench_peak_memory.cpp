@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     print_machine();
     MapWatch watch;
 
-    const std::string monitor_button = text(5);
+    const std::string monitor_button = text(kTextSignalMonitor);
     const Phase phases[] = {
         {"searching, nothing plugged in (hidapi)", {}, {}},
         {"connected (simulated)", {"--simulate"}, {monitor_button, false, 0}},

@@ -64,7 +64,7 @@ Choice run_choice_dialog(const char* message, std::initializer_list<DialogButton
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     take_message_slot(w);
     g_signal_connect(w, "destroy", G_CALLBACK(on_destroyed), &run);
-    gtk_window_set_title(GTK_WINDOW(w), text(23));
+    gtk_window_set_title(GTK_WINDOW(w), text(kTextMessage));
     gtk_window_set_modal(GTK_WINDOW(w), TRUE);
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER_ALWAYS);
     gtk_window_set_resizable(GTK_WINDOW(w), FALSE);
@@ -102,9 +102,10 @@ Choice run_choice_dialog(const char* message, std::initializer_list<DialogButton
 
 void run_bootloader_dialog(AppState& a)
 {
-    const Choice c = run_choice_dialog(text(212), {{224, 170, Choice::First},
-                                                   {285, 190, Choice::Second},
-                                                   {282, 170, Choice::Exit, true}});
+    const Choice c =
+        run_choice_dialog(text(kTextDeviceNotProgrammed), {{kTextProgram, 170, Choice::First},
+                                                           {kTextEnableRemoteAccess, 190, Choice::Second},
+                                                           {kTextExitProgram, 170, Choice::Exit, true}});
     if (c == Choice::First)
         program_bootloader(a);
     else if (c == Choice::Second)
@@ -113,9 +114,9 @@ void run_bootloader_dialog(AppState& a)
 
 void run_version_mismatch_dialog(AppState& a, const std::string& message)
 {
-    const Choice c = run_choice_dialog(message.c_str(), {{282, 170, Choice::Exit},
-                                                         {283, 190, Choice::First},
-                                                         {384, 170, Choice::Second}});
+    const Choice c = run_choice_dialog(message.c_str(), {{kTextExitProgram, 170, Choice::Exit},
+                                                         {kTextChangeFirmware, 190, Choice::First},
+                                                         {kTextTryAgain, 170, Choice::Second}});
     if (c == Choice::First)
         update_unit_firmware(a);
     else if (c == Choice::Second)

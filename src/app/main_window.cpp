@@ -128,23 +128,23 @@ void build_menu_bar(AppState& a)
     gtk_widget_show(bar);
     gtk_box_pack_start(GTK_BOX(s.main_box), bar, FALSE, FALSE, 0);
 
-    GtkWidget* tools = new_menu_item(text(22));
+    GtkWidget* tools = new_menu_item(text(kTextTools));
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), tools);
     GtkWidget* menu = gtk_menu_new();
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(tools), menu);
 
-    add_tool_item(menu, text(25), on_firmware_update_item);
-    add_tool_item(menu, text(205), on_device_reset_item);
+    add_tool_item(menu, text(kTextFirmwareUpdate), on_firmware_update_item);
+    add_tool_item(menu, text(kTextDeviceReset), on_device_reset_item);
     s.update_check_item =
         add_tool_item(menu, text(a.prefs.check_updates ? 226 : 225), on_update_check_item);
-    add_tool_item(menu, text(259), on_radio_firmware_item);
-    add_tool_item(menu, text(387), on_radio_wireless_item);
-    add_tool_item(menu, text(214), on_load_configuration_item);
-    add_tool_item(menu, text(213), on_save_configuration_item);
+    add_tool_item(menu, text(kTextRadioFirmwareUpdate), on_radio_firmware_item);
+    add_tool_item(menu, text(kTextRadioWirelessUpdate), on_radio_wireless_item);
+    add_tool_item(menu, text(kTextLoadConfigurationFromFile), on_load_configuration_item);
+    add_tool_item(menu, text(kTextSaveConfigurationToFile), on_save_configuration_item);
     add_tool_item(menu, text(kTextConfigurationHistory), on_configuration_history_item);
-    s.pin_menu_item = add_tool_item(menu, text(216), on_change_pin_item);
+    s.pin_menu_item = add_tool_item(menu, text(kTextChangePin), on_change_pin_item);
     gtk_widget_hide(s.pin_menu_item);
-    add_tool_item(menu, text(285), on_remote_access_item);
+    add_tool_item(menu, text(kTextEnableRemoteAccess), on_remote_access_item);
 
     for (GtkWidget* extra : s.extra_menus)
         gtk_menu_shell_append(GTK_MENU_SHELL(bar), extra);
@@ -159,7 +159,7 @@ void build_status_rows(AppState& a)
     GtkWidget* spacer = new_label("");
     gtk_widget_set_size_request(spacer, 10, 18);
     gtk_box_pack_start(GTK_BOX(first), spacer, FALSE, FALSE, 1);
-    s.status_label = new_label(text(3));
+    s.status_label = new_label(text(kTextSearchingForDevice));
     gtk_widget_modify_font(s.status_label, fonts.large);
     gtk_box_pack_start(GTK_BOX(first), s.status_label, TRUE, TRUE, 1);
     s.hardware_label = new_label("");
@@ -211,7 +211,7 @@ void start_toolkit(int& argc, char**& argv)
 
 void refuse_second_instance()
 {
-    show_message(text(268));
+    show_message(text(kTextRunOnlyOnce));
     wait_for_message();
     std::exit(1);
 }
@@ -222,7 +222,8 @@ void refresh_update_check_item(AppState& a, bool check_updates)
     if (!item)
         return;
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
-    gtk_label_set_text(GTK_LABEL(label), text(check_updates ? 226 : 225));
+    gtk_label_set_text(GTK_LABEL(label),
+                       text(check_updates ? kTextNoUpdateCheckAtStartup : kTextCheckUpdatesAtStartup));
 }
 
 void build_main_window(AppState& a)
@@ -232,7 +233,8 @@ void build_main_window(AppState& a)
 
     s.main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     widget_state().main_window = s.main_window;
-    gtk_window_set_title(GTK_WINDOW(s.main_window), textf(2, "512_TQ511", 3, 63, 0).c_str());
+    gtk_window_set_title(GTK_WINDOW(s.main_window),
+                         textf(kTextProgrammerTitle, "512_TQ511", 3, 63, 0).c_str());
     g_signal_connect(s.main_window, "delete-event", G_CALLBACK(on_main_window_delete), nullptr);
     // Keys: the autoflash combination opens its folder dialog, Ctrl+S the
     // console.
@@ -350,7 +352,7 @@ void loop_iteration(AppState& a)
         // A programmer that is plugged in but may not be opened is named,
         // with the fix, instead of searching on as if nothing were there.
         const bool refused = a.link.programmer_unopenable;
-        show_label_text(s.status_label, text(refused ? kTextProgrammerNoAccess : 3));
+        show_label_text(s.status_label, text(refused ? kTextProgrammerNoAccess : kTextSearchingForDevice));
         show_label_text(s.serial_label, refused ? text(kTextProgrammerAccessFix) : "");
         show_label_text(s.hardware_label, "");
     } else {

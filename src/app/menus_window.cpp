@@ -55,7 +55,7 @@ void prefer_chosen_theme(const PrefsState& p)
 GtkWidget* build_language_menu()
 {
     GtkWidget* submenu = nullptr;
-    GtkWidget* item = menu_with_submenu(text(128), submenu);
+    GtkWidget* item = menu_with_submenu(text(kTextLanguage), submenu);
     for (const Language& language : kLanguages) {
         GtkWidget* entry = new_menu_item(language.name);
         g_signal_connect(entry, "activate", G_CALLBACK(on_language_item),
@@ -71,7 +71,7 @@ GtkWidget* build_themes_menu(const std::string& program_path)
     if (!themes)
         return nullptr;
     GtkWidget* submenu = nullptr;
-    GtkWidget* item = menu_with_submenu(text(199), submenu);
+    GtkWidget* item = menu_with_submenu(text(kTextThemes), submenu);
     for (const std::string& theme : *themes) {
         // The label is the theme's folder name as it is, not a mnemonic.
         GtkWidget* entry = new_menu_item(theme.c_str());

@@ -50,7 +50,7 @@ bool UnitConfig::load()
     if (load_configuration(state, session.link, kLoadSilent) == LoadResult::Loaded)
         return true;
     if (message.empty())
-        message = text(13);
+        message = text(kTextConfigurationLoadError);
     return false;
 }
 
@@ -60,7 +60,7 @@ bool UnitConfig::save()
     if (save_configuration(state, session.link) == SaveResult::Saved)
         return true;
     if (message.empty())
-        message = text(28);
+        message = text(kTextWriteError);
     return false;
 }
 
@@ -132,7 +132,7 @@ int run_config_get(Session& s, const std::string& file)
         return kExitDone;
     }
     if (!write_whole_file(file, content))
-        return s.fail(std::string(text(298)) + ": " + file);
+        return s.fail(std::string(text(kTextErrorWritingFile)) + ": " + file);
     return kExitDone;
 }
 
@@ -141,7 +141,7 @@ int run_config_set(Session& s, const std::string& file)
     // The file first: a file that cannot be read never waits for a unit.
     std::string bytes;
     if (!read_cfg_source(s, file, bytes))
-        return s.fail(std::string(text(299)) + ": " + file);
+        return s.fail(std::string(text(kTextErrorOpeningFile)) + ": " + file);
     if (bytes.empty())
         return s.fail(textf(kTextCliCfgEmpty, file.c_str()));
 

@@ -73,9 +73,9 @@ std::string check_firmware_path(const std::string& file)
     std::vector<std::uint8_t> bytes(kFirmwareBufferSize);
     const auto got = read_file_bounded(file, bytes.data(), bytes.size());
     if (!got)
-        return std::string(text(299)) + ": " + file;
+        return std::string(text(kTextErrorOpeningFile)) + ": " + file;
     if (check_firmware_file(std::span(bytes.data(), *got)) != FileCheck::Good)
-        return std::string(text(27)) + ": " + file;
+        return std::string(text(kTextFileCorrupted)) + ": " + file;
     return {};
 }
 
@@ -114,8 +114,8 @@ bool flash_unit(Session& s, const std::string& file, int mode, std::string& mess
     message.clear();
     update_firmware(s.link, *firmware, ui, mode);
     if (message.empty())
-        message = text(28);
-    return message == text(29);
+        message = text(kTextWriteError);
+    return message == text(kTextProgrammedSuccessfully);
 }
 
 int run_flash(Session& s, const std::string& file)

@@ -69,7 +69,7 @@ int run_events(Session& s)
         platform::sleep_ms(kPassPauseMs);
     }
     if (!shown)
-        return s.fail(text(13));
+        return s.fail(text(kTextConfigurationLoadError));
     if (s.options.json) {
         std::string j = "[";
         for (int i = 0; i < kEventCount; ++i)
@@ -131,7 +131,7 @@ int run_console(Session& s)
         console.wall_clock = s.env.wall_clock;
     console_open_view(console); // the store is empty: everything logged from now on
     if (!s.options.log_file.empty() && !console_open_log(console, s.options.log_file, ""))
-        return s.fail(std::string(text(16)) + " " + s.options.log_file);
+        return s.fail(std::string(text(kTextCannotOpenFile)) + " " + s.options.log_file);
     struct CloseLog {
         ConsoleState& c;
         ~CloseLog() { console_close_log(c); }

@@ -124,7 +124,7 @@ int run_station(Session& s)
     std::string cfg;
     if (!o.config_file.empty()) {
         if (!read_cfg_source(s, o.config_file, cfg))
-            return s.fail(std::string(text(299)) + ": " + o.config_file);
+            return s.fail(std::string(text(kTextErrorOpeningFile)) + ": " + o.config_file);
         if (cfg.empty())
             return s.fail(textf(kTextCliCfgEmpty, o.config_file.c_str()));
     }
@@ -132,7 +132,7 @@ int run_station(Session& s)
     if (!o.report_file.empty()) {
         report = std::fopen(o.report_file.c_str(), "ab");
         if (!report)
-            return s.fail(std::string(text(16)) + " " + o.report_file);
+            return s.fail(std::string(text(kTextCannotOpenFile)) + " " + o.report_file);
         std::fseek(report, 0, SEEK_END);
         if (std::ftell(report) == 0)
             std::fputs("serial,model,firmware,result,seconds\r\n", report);
@@ -178,7 +178,7 @@ int run_station(Session& s)
                                      csv_field(firmware) + "," + csv_field(result) + "," + secs +
                                      "\r\n";
             if (std::fputs(line.c_str(), report) < 0 || std::fflush(report) != 0)
-                return s.fail(std::string(text(298)) + ": " + o.report_file);
+                return s.fail(std::string(text(kTextErrorWritingFile)) + ": " + o.report_file);
         }
 
         // The next unit only after this one has gone.

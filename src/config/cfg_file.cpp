@@ -288,7 +288,7 @@ CfgFileResult save_configuration_file(ConfigState& s, const std::string& path)
     const std::string text = write_cfg_text(s);
     if (!write_file_utf8(text, path)) // says "Error writing file"
         return CfgFileResult::WriteError;
-    tell(s, tq::text(18));
+    tell(s, tq::text(kTextConfigurationSaved));
     return CfgFileResult::Done;
 }
 
@@ -303,7 +303,7 @@ CfgFileResult load_configuration_file(ConfigState& s, const std::string& path)
     if (read_file_utf8(bytes, path, kCfgMaxBytes + 1) == 0) // says "Error opening file"
         return CfgFileResult::NothingRead;
     read_cfg_text(s, bytes);
-    tell(s, tq::text(12));
+    tell(s, tq::text(kTextConfigurationLoaded));
     return CfgFileResult::Done;
 }
 

@@ -15,9 +15,9 @@ std::string choose_file(ConfigState& s, bool saving)
 {
     GtkWidget* parent = widget_state().main_window;
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        text(saving ? 17 : 15), parent ? GTK_WINDOW(parent) : nullptr,
-        saving ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, text(24),
-        GTK_RESPONSE_CANCEL, text(saving ? 142 : 20), GTK_RESPONSE_ACCEPT, nullptr);
+        text(saving ? kTextSaveToDisk : kTextLoadFromFile), parent ? GTK_WINDOW(parent) : nullptr,
+        saving ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, text(kTextCancel),
+        GTK_RESPONSE_CANCEL, text(saving ? kTextSave : kTextOpen), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), cfg_file_filter());
     // Without a last folder the chooser starts in the home folder rather
     // than in its list of recent files, where nothing can be saved.
@@ -44,7 +44,7 @@ std::string choose_file(ConfigState& s, bool saving)
 bool ready(ConfigState& s)
 {
     if (!s.active) {
-        show_message(text(222)); // "Connect the programming device."
+        show_message(text(kTextConnectProgrammer)); // "Connect the programming device."
         return false;
     }
     return !s.busy;

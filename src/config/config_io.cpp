@@ -270,16 +270,16 @@ LoadResult load_configuration(ConfigState& s, LinkState& link, int kind)
     if (s.active)
         in.remember_blocks();
     if (result != LoadResult::Loaded || !s.active) {
-        tell(s, text(13));
+        tell(s, text(kTextConfigurationLoadError));
         return LoadResult::ReadError;
     }
     refresh_change_marks(s);
     if (kind == kLoadDefaults)
         remark_save_button(s); // the defaults are not stored yet
     if (kind == kLoadFromUnit)
-        tell(s, text(12));
+        tell(s, text(kTextConfigurationLoaded));
     else if (kind == kLoadDefaults)
-        tell(s, text(143));
+        tell(s, text(kTextDefaultsLoaded));
 
     if (s.unit.version > 1064)
         set_aux_text(s, aux_mode_text(read_aux_mode(link, s.unit.version)));
@@ -323,7 +323,7 @@ SaveResult save_configuration(ConfigState& s, LinkState& link)
     for (BlockImage& block : build_blocks(s, key)) {
         std::vector<std::uint8_t> bytes = bytes_to_write(s, block);
         if (!s.active || write_block(link, s.unit.version, block.address, bytes) != 0) {
-            tell(s, text(28));
+            tell(s, text(kTextWriteError));
             return SaveResult::WriteError;
         }
         take_written(s, block);
@@ -331,12 +331,12 @@ SaveResult save_configuration(ConfigState& s, LinkState& link)
         platform::pump_events();
     }
     if (!s.active) {
-        tell(s, text(28));
+        tell(s, text(kTextWriteError));
         return SaveResult::WriteError;
     }
     refresh_change_marks(s);
     send_command(link, cmd::kStored);
-    tell(s, text(18));
+    tell(s, text(kTextConfigurationSaved));
     return SaveResult::Saved;
 }
 

@@ -41,7 +41,7 @@ void open_diagnostics_window(UnitToolsState& t)
     if (!t.link || !t.link->open())
         return;
     t.diagnostics_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(t.diagnostics_window), text(139));
+    gtk_window_set_title(GTK_WINDOW(t.diagnostics_window), text(kTextDiagnostics));
     gtk_window_set_resizable(GTK_WINDOW(t.diagnostics_window), FALSE);
     gtk_window_set_position(GTK_WINDOW(t.diagnostics_window), GTK_WIN_POS_CENTER_ALWAYS);
     g_signal_connect(t.diagnostics_window, "destroy", G_CALLBACK(on_diagnostics_destroy), &t);

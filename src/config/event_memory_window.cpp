@@ -34,7 +34,7 @@ void open_event_window(UnitToolsState& t)
     if (!t.link || !t.link->open())
         return;
     t.event_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(t.event_window), text(138));
+    gtk_window_set_title(GTK_WINDOW(t.event_window), text(kTextEventMemory));
     gtk_window_set_resizable(GTK_WINDOW(t.event_window), FALSE);
     gtk_window_set_position(GTK_WINDOW(t.event_window), GTK_WIN_POS_CENTER_ALWAYS);
     g_signal_connect(t.event_window, "destroy", G_CALLBACK(on_event_window_destroy), &t);
@@ -44,8 +44,8 @@ void open_event_window(UnitToolsState& t)
     gtk_container_add(GTK_CONTAINER(t.event_window), columns);
     GtkWidget* left = gtk_vbox_new(FALSE, 1);
     pack(columns, left);
-    pack(left, new_label(text(138)));
-    GtkWidget* erase = new_button(text(144));
+    pack(left, new_label(text(kTextEventMemory)));
+    GtkWidget* erase = new_button(text(kTextErase));
     g_signal_connect(erase, "clicked", G_CALLBACK(on_erase), &t);
     pack(left, erase);
     GtkWidget* right = gtk_vbox_new(FALSE, 1);

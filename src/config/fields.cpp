@@ -23,7 +23,7 @@ Options range(int first, int last)
     return o;
 }
 
-Options no_yes() { return rows({1, 0}); }
+Options no_yes() { return rows({kTextNo, kTextYes}); }
 
 } // namespace
 
@@ -97,83 +97,88 @@ std::vector<std::string> field_options(Field f, UnitKind u)
     const int v = u.version;
     switch (f) {
     case Field::OperatingMode: {
-        Options o = range(37, 38);
+        Options o = range(kTextModeAnaloguePager, kTextModeOemCanPager);
         if (!u.small()) {
-            for (int n : {39, 40, 41, 42, 386})
+            for (int n : {kTextModeSilentAlarm, kTextModeFullAlarm, kTextModePlipMinusAlarm,
+                          kTextModePlipPlusAlarm, kTextModePulseMinusAlarm})
                 o.push_back(text(n));
         }
         return o;
     }
     case Field::GreyWire:
-        return range(45, 48);
+        return range(kTextGreyWireToGroundNo, kTextGreyWireFromPositiveNc);
     case Field::In1Time:
         return {"0", "200 ms", "500ms", "1.5s", "5s"};
     case Field::HazardLights:
         if (v < 1064)
-            return range(51, 53);
+            return range(kTextHazardPerimeter, kTextHazardFiat);
         if (v < 1094)
-            return rows({51, 52, 53, 54});
-        return rows({55, 52, 53, 56, 57, 58});
+            return rows(
+                {kTextHazardPerimeter, kTextHazardAnalogue, kTextHazardFiat, kTextHazardPerimeterFeedback});
+        return rows({kTextHazardPerimeterTypeA, kTextHazardAnalogue, kTextHazardFiat,
+                     kTextHazardPerimeterTypeB, kTextHazardPerimeterTypeC, kTextHazardPerimeterTypeD});
     case Field::CanBusControl: {
-        Options o = range(60, 67);
-        o.push_back(text(367));
+        Options o = range(kTextCanControlDisabled, kTextCanCentralLock);
+        o.push_back(text(kTextCanReserved));
         if (v >= 1064)
-            o.push_back(text(368));
+            o.push_back(text(kTextCanBmwLockHorn));
         return o;
     }
     case Field::AudibleConfirmation:
-        return range(71, 72);
+        return range(kTextDisabled, kTextEnabled);
     case Field::PowerWindows:
-        return v < 1064 ? range(71, 72) : range(369, 376);
+        return v < 1064 ? range(kTextDisabled, kTextEnabled)
+                        : range(kTextPulseLock1sUnlock1s, kTextPulseWindows30sUnlock3s);
     case Field::Rearming:
         if (v < 1064)
             return no_yes();
-        return {text(1), "30s", "60s", "90s", "120s"};
+        return {text(kTextNo), "30s", "60s", "90s", "120s"};
     case Field::RemoteOperation:
         if (v < 1065)
-            return rows({0, 1});
+            return rows({kTextYes, kTextNo});
         if (!u.small())
-            return range(77, 80);
-        return rows({76, 80});
+            return range(kTextRemoteArmingOemOrZorvik, kTextRemoteAuthoriseImmobiliser);
+        return rows({kTextRemoteCentralLock, kTextRemoteAuthoriseImmobiliser});
     case Field::AntiHijack: {
-        Options o = range(206, 209);
+        Options o = range(kTextAntiHijackDisabled, kTextAntiHijackIfIgnitionOff);
         if (v > 1104)
-            o.push_back(text(210));
+            o.push_back(text(kTextAntiHijackSilent));
         return o;
     }
     case Field::AuxMode:
-        return range(84, 101);
+        return range(kTextAuxModeOff, kTextAuxMode17);
     case Field::Immobiliser: {
-        Options o = range(104, 107);
+        Options o = range(kTextImmobiliserOff, kTextImmobiliserAfterDoor);
         if (v > 1064) {
-            o.push_back(text(108));
-            o.push_back(text(109));
+            o.push_back(text(kTextImmobiliserAfterLeftDoor));
+            o.push_back(text(kTextImmobiliserAfterRightDoor));
         }
         if (v > 1098)
-            o.push_back(text(110));
+            o.push_back(text(kTextImmobiliserExternal));
         return o;
     }
     case Field::Siren: {
-        Options o = range(112, 113);
+        Options o = range(kTextSirenAnalogue, kTextSirenPulsed);
         if (v >= 1095)
-            o.push_back(text(390));
+            o.push_back(text(kTextSirenDigital));
         return o;
     }
     case Field::InhibitArm:
-        return {text(1), text(377), text(378), text(379)};
+        return {text(kTextNo), text(kTextInhibit5sAfterDisarming), text(kTextInhibitDoorOpen),
+                text(kTextInhibitDoorOpenAnd5s)};
     case Field::HazardBlink:
     case Field::TrunkCheck:
-        return rows({364, 0, 1});
+        return rows({kTextDefaultSetting, kTextYes, kTextNo});
     case Field::AdditionalInput:
-        return range(394, 397);
+        return range(kTextInputNegativeNo, kTextInputGroundNcSensorsOff);
     case Field::PowerSupplySms:
-        return rows({1, 124, 125});
+        return rows({kTextNo, kTextPowerSupplyDetection, kTextPowerSupplyAndBattery});
     case Field::SupplySelection:
-        return {"12V", "24V", text(126)};
+        return {"12V", "24V", text(kTextOther)};
     case Field::Language:
-        return v > 1101 ? range(129, 136) : range(129, 135);
+        return v > 1101 ? range(kTextEnglish, kTextItalian) : range(kTextEnglish, kTextFrench);
     case Field::PaAuthorise:
-        return rows({0, 1});
+        return rows({kTextYes, kTextNo});
     case Field::GpsModule:
     case Field::TrunkDisarm:
     case Field::Prealarm3x:
@@ -195,45 +200,45 @@ std::string field_caption(Field f, UnitKind u)
 {
     const int v = u.version;
     switch (f) {
-    case Field::OperatingMode: return text(303);
+    case Field::OperatingMode: return text(kTextOperatingMode);
     case Field::CanLevel: return {}; // set by the vehicle choice
-    case Field::GreyWire: return text(44);
-    case Field::In1Time: return text(49);
-    case Field::HazardLights: return text(50);
-    case Field::CanBusControl: return text(59);
-    case Field::AudibleConfirmation: return text(68);
-    case Field::PowerWindows: return text(v < 1064 ? 70 : 69);
-    case Field::Rearming: return text(215);
+    case Field::GreyWire: return text(kTextGreyWireSignal);
+    case Field::In1Time: return text(kTextMinimalIn1Time);
+    case Field::HazardLights: return text(kTextHazardLightsMode);
+    case Field::CanBusControl: return text(kTextCanBusControl);
+    case Field::AudibleConfirmation: return text(kTextAudibleConfirmation);
+    case Field::PowerWindows: return text(v < 1064 ? kTextPowerWindows : kTextPulseLengthSetup);
+    case Field::Rearming: return text(kTextRearming);
     case Field::RemoteOperation:
         if (v < 1065)
-            return text(73);
-        return text(u.small() ? 75 : 74);
-    case Field::IgnoreCode: return text(102);
-    case Field::AntiHijack: return text(81);
-    case Field::GpsModule: return text(82);
-    case Field::AuxMode: return text(83);
-    case Field::Immobiliser: return text(103);
-    case Field::Siren: return text(111);
-    case Field::InhibitArm: return text(362);
-    case Field::HazardBlink: return text(363);
-    case Field::TrunkCheck: return text(365);
-    case Field::TrunkDisarm: return text(385);
-    case Field::Prealarm3x: return text(366);
-    case Field::AdditionalInput: return text(393);
-    case Field::PaAuthorise: return text(398);
-    case Field::PowerSupplySms: return text(123);
-    case Field::Tqpin: return text(114);
-    case Field::PhoneCount: return text(115);
-    case Field::Phone1Number: return text(116);
-    case Field::Phone2Number: return text(117);
-    case Field::Phone3Number: return text(118);
-    case Field::VoiceCalls: return text(119);
-    case Field::IgnitionSms: return text(120);
-    case Field::SystemSms: return text(121);
-    case Field::DoorSms: return text(122);
-    case Field::SmsForward: return text(127);
-    case Field::Language: return text(128);
-    case Field::SimPin: return text(195);
+            return text(kTextDisarmingByRemotesOnly);
+        return text(u.small() ? kTextRemotesOperation : kTextRemoteAuthorisation);
+    case Field::IgnoreCode: return text(kTextCanIgnoreCode);
+    case Field::AntiHijack: return text(kTextAntiHijack);
+    case Field::GpsModule: return text(kTextGpsModule);
+    case Field::AuxMode: return text(kTextAuxConfiguration);
+    case Field::Immobiliser: return text(kTextImmobiliser);
+    case Field::Siren: return text(kTextSirenType);
+    case Field::InhibitArm: return text(kTextInhibitAccidentalArming);
+    case Field::HazardBlink: return text(kTextHazardBlink);
+    case Field::TrunkCheck: return text(kTextDelayedTrunkCheck);
+    case Field::TrunkDisarm: return text(kTextTrunkDisarms);
+    case Field::Prealarm3x: return text(kTextPrealarm3x);
+    case Field::AdditionalInput: return text(kTextAdditionalInput);
+    case Field::PaAuthorise: return text(kTextPaAuthorise);
+    case Field::PowerSupplySms: return text(kTextPowerSupplySms);
+    case Field::Tqpin: return text(kTextTqpin);
+    case Field::PhoneCount: return text(kTextPhoneCount);
+    case Field::Phone1Number: return text(kTextPhone1Number);
+    case Field::Phone2Number: return text(kTextPhone2Number);
+    case Field::Phone3Number: return text(kTextPhone3Number);
+    case Field::VoiceCalls: return text(kTextVoiceCallAttempts);
+    case Field::IgnitionSms: return text(kTextIgnitionSms);
+    case Field::SystemSms: return text(kTextSystemSms);
+    case Field::DoorSms: return text(kTextDoorSms);
+    case Field::SmsForward: return text(kTextSmsForwarding);
+    case Field::Language: return text(kTextLanguage);
+    case Field::SimPin: return text(kTextSimPin);
     default: return {};
     }
 }
@@ -251,7 +256,7 @@ int phone_of(Field f)
 
 std::string aux_mode_text(int mode)
 {
-    return mode >= 0 && mode <= 17 ? text(84 + mode) : std::string();
+    return mode >= 0 && mode <= 17 ? text(kTextAuxModeOff + mode) : std::string();
 }
 
 } // namespace tq

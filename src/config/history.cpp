@@ -294,7 +294,7 @@ bool keep_before_write(ConfigState& s, LinkState& link, const char* operation)
         r = keep_configuration_text(folder, history_stamp_now(), *cfg, operation,
                                     s.history.model, s.history.firmware);
     } else {
-        r.error = text(13); // the blocks not held could not be read
+        r.error = text(kTextConfigurationLoadError); // the blocks not held could not be read
     }
     if (!s.active)
         return false; // the unit went away meanwhile

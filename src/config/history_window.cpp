@@ -30,9 +30,9 @@ HistoryWindow& history_window()
 std::string operation_text(const std::string& operation)
 {
     if (operation == kHistorySave)
-        return text(142);
+        return text(kTextSave);
     if (operation == kHistoryFirmware)
-        return text(25);
+        return text(kTextFirmwareUpdate);
     return operation;
 }
 
@@ -85,7 +85,7 @@ void add_column(GtkWidget* list, int title, int column)
 void open_configuration_history(ConfigState& s)
 {
     if (!s.active) {
-        show_message(text(222)); // "Connect the programming device."
+        show_message(text(kTextConnectProgrammer)); // "Connect the programming device."
         return;
     }
     if (s.busy)
@@ -114,8 +114,8 @@ void open_configuration_history(ConfigState& s)
     w.folder = folder;
     GtkWidget* parent = widget_state().main_window;
     w.window = gtk_dialog_new_with_buttons(
-        text(kTextConfigurationHistory), parent ? GTK_WINDOW(parent) : nullptr,
-        GTK_DIALOG_MODAL, text(24), GTK_RESPONSE_CANCEL, text(140), GTK_RESPONSE_ACCEPT, nullptr);
+        text(kTextConfigurationHistory), parent ? GTK_WINDOW(parent) : nullptr, GTK_DIALOG_MODAL,
+        text(kTextCancel), GTK_RESPONSE_CANCEL, text(kTextLoad), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(w.window), GTK_RESPONSE_ACCEPT);
     gtk_window_set_default_size(GTK_WINDOW(w.window), 520, 360);
     g_signal_connect(w.window, "response", G_CALLBACK(on_response), nullptr);

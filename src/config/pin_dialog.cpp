@@ -50,12 +50,12 @@ void open_service_pin_dialog(UnitToolsState& t)
         return;
     std::array<std::uint8_t, kServicePinDigits> stored{};
     if (!read_service_pin(*t.link, firmware_of(t), stored)) {
-        show_message(text(13));
+        show_message(text(kTextConfigurationLoadError));
         return;
     }
 
     t.pin_dialog = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(t.pin_dialog), text(216));
+    gtk_window_set_title(GTK_WINDOW(t.pin_dialog), text(kTextChangePin));
     gtk_window_set_position(GTK_WINDOW(t.pin_dialog), GTK_WIN_POS_CENTER);
     gtk_window_set_resizable(GTK_WINDOW(t.pin_dialog), FALSE);
     g_signal_connect(t.pin_dialog, "delete-event", G_CALLBACK(on_pin_delete), &t);
@@ -85,11 +85,11 @@ void open_service_pin_dialog(UnitToolsState& t)
 
     GtkWidget* second = gtk_hbox_new(FALSE, 5);
     gtk_box_pack_start(GTK_BOX(box), second, FALSE, FALSE, 5);
-    GtkWidget* save = gtk_button_new_with_label(text(142));
+    GtkWidget* save = gtk_button_new_with_label(text(kTextSave));
     gtk_widget_set_size_request(save, 120, 30);
     g_signal_connect(save, "clicked", G_CALLBACK(on_pin_save), &t);
     gtk_box_pack_start(GTK_BOX(second), save, TRUE, TRUE, 5);
-    GtkWidget* cancel = gtk_button_new_with_label(text(24));
+    GtkWidget* cancel = gtk_button_new_with_label(text(kTextCancel));
     gtk_widget_set_size_request(cancel, 120, 30);
     g_signal_connect(cancel, "clicked", G_CALLBACK(on_pin_cancel), &t);
     gtk_box_pack_start(GTK_BOX(second), cancel, TRUE, TRUE, 5);
@@ -104,13 +104,13 @@ void save_service_pin_dialog(UnitToolsState& t)
     const std::string entered = buffer_text(t.pin_buffer);
     switch (save_service_pin(*t.link, firmware_of(t), entered)) {
     case PinSave::Invalid:
-        show_message(text(217));
+        show_message(text(kTextPinFourDigits));
         return;
     case PinSave::WriteError:
-        show_message(text(28));
+        show_message(text(kTextWriteError));
         break;
     case PinSave::Saved:
-        show_message(text(218));
+        show_message(text(kTextPinSaved));
         break;
     }
     close_service_pin_dialog(t);

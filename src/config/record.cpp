@@ -357,8 +357,8 @@ std::string memory_text(const std::uint8_t* bytes, std::size_t length)
 
 std::string Validation::message() const
 {
-    if (text_row == 194)
-        return textf(194, phone);
+    if (text_row == kTextWrongPhoneNumber)
+        return textf(kTextWrongPhoneNumber, phone);
     return text(text_row);
 }
 
@@ -369,28 +369,28 @@ Validation validate_configuration(const ConfigState& s)
     };
     const std::string& tqpin = text_of(s, Field::Tqpin);
     if (tqpin.size() != 5 || !digits_only(tqpin))
-        return {191, 0};
+        return {kTextTqpinFiveDigits, 0};
 
     if (s.sim_pin_revealed) {
         const std::string& pin = text_of(s, Field::SimPin);
         if (pin.size() != 4 || !digits_only(pin))
-            return {196, 0};
+            return {kTextSimPinFourDigits, 0};
     }
 
     const std::string& level_text = text_of(s, Field::CanLevel);
     const long level = leading_digits_value(level_text);
     if (!digits_only(level_text) || level > 65535 || level == 255 || level == 256)
-        return {192, 0};
+        return {kTextCanLevelRange, 0};
 
     const std::string& ignore_text = text_of(s, Field::IgnoreCode);
     if (!digits_only(ignore_text) || leading_digits_value(ignore_text) > 255)
-        return {193, 0};
+        return {kTextCanIgnoreCodeRange, 0};
 
     const long count = number_of(s, Field::PhoneCount);
     std::string stored;
     for (int n = 1; n <= 3 && n <= count; ++n) {
         if (!phone_to_stored(text_of(s, phone_field(n, PhonePart::Number)), s.unit.version, stored))
-            return {194, n};
+            return {kTextWrongPhoneNumber, n};
     }
     return {};
 }

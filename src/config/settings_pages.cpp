@@ -271,13 +271,13 @@ struct Builder {
     // ---- Settings 1
     void settings1()
     {
-        new_page(text(34));
+        new_page(text(kTextSettings1));
         combo_row(Field::OperatingMode);
 
         // "2. Vehicle type:" carries its number in the text.
         GtkWidget* vehicle = new_row_box();
         pack(page, vehicle);
-        fit_caption(add_row_label(vehicle, (std::string("  ") + text(284)).c_str(), kCaptionWidth));
+        fit_caption(add_row_label(vehicle, (std::string("  ") + text(kTextVehicleType)).c_str(), kCaptionWidth));
         p->make_combo = gtk_combo_box_new_text();
         gtk_widget_set_size_request(p->make_combo, 120, kComboHeight);
         gtk_widget_show(p->make_combo);
@@ -317,7 +317,7 @@ struct Builder {
         } else {
             GtkWidget* r = row(Field::AuxMode);
             control(p, Field::AuxMode).caption =
-                fit_caption(add_numbered_row_label(counter, r, text(83), kCaptionWidth));
+                fit_caption(add_numbered_row_label(counter, r, text(kTextAuxConfiguration), kCaptionWidth));
             p->numbered_captions.push_back(control(p, Field::AuxMode).caption);
             p->aux_buffer = add_readonly_entry(r, kComboWidth, &p->aux_entry);
         }
@@ -328,7 +328,7 @@ struct Builder {
     // ---- Settings 2
     void settings2()
     {
-        new_page(text(35));
+        new_page(text(kTextSettings2));
         entry_row(Field::IgnoreCode, 50);
         combo_row(Field::InhibitArm);
         combo_row(Field::HazardBlink);
@@ -346,7 +346,7 @@ struct Builder {
     // ---- GSM/SMS configuration
     void gsm()
     {
-        new_page(text(36));
+        new_page(text(kTextGsmSmsConfiguration));
         counter = 1;
 
         GtkWidget* supply = row(Field::PowerSupplySms);
@@ -565,8 +565,9 @@ GtkWidget* build_button_bar(ConfigState& s, LinkState& link)
 
     // Two buttons a column, in the order of the commands; the fourth column
     // has one and a gap.
-    const int fourth = s.unit.version < 1065 ? 141 : 300;
-    const std::array<int, kSettingsCommandCount> captions = {5, 137, 138, 140, 139, 142, fourth};
+    const int fourth = s.unit.version < 1065 ? kTextRadioModule : kTextAdditionalModules;
+    const std::array<int, kSettingsCommandCount> captions = {
+        kTextSignalMonitor, kTextDefaultSettings, kTextEventMemory, kTextLoad, kTextDiagnostics, kTextSave, fourth};
     for (std::size_t column = 0; column < 4; ++column) {
         GtkWidget* box = gtk_vbox_new(FALSE, 1);
         gtk_widget_show(box);

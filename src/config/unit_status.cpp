@@ -12,8 +12,11 @@ namespace {
 
 // Text rows of the event names, by event code.
 constexpr std::array<int, 21> kEventTextRows = {
-    145, 146, 172, 173, 174, 175, 176, 177, 178, 179, 147,
-    148, 149, 150, 151, 152, 153, 154, 155, 156, 157,
+    kTextDashes, kTextFlDoor, kTextFrDoor, kTextRlDoor, kTextRrDoor, kTextTrunk, kTextBonnet,
+    kTextBonnetAdditionalInput, kTextAdditionalSensor, kTextAcc, kTextIgnition, kTextIgnitionAdditionalInput,
+    kTextOemAlarm, kTextDoorAdditionalInput, kTextAdditionalSensor2Prealarm, kTextAdditionalSensor2,
+    kTextPagerFunction, kTextPanicFunction, kTextAntiHijackFunction, kTextGeofenceFunction,
+    kTextProgrammerConnected,
 };
 
 constexpr int kEventAddressByte = kEventMemoryAddress - 512;
@@ -40,7 +43,7 @@ std::string event_name(int code)
 {
     if (code >= 0 && code < int(kEventTextRows.size()))
         return text(kEventTextRows[std::size_t(code)]);
-    return textf(254, code);
+    return textf(kTextAlarmNo, code);
 }
 
 void event_memory_step(LinkState& link, unsigned& poll_count,

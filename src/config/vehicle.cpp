@@ -144,7 +144,7 @@ std::vector<std::string> model_row_texts(const ConfigState& s)
     const auto& models = vehicle_table(s).makes[std::size_t(s.vehicle.make)].models;
     const char* code = kLanguages[std::size_t(text_state().language_index)].code;
     for (int index : s.vehicle.rows)
-        texts.push_back(model_row_text(models[std::size_t(index)], code, text(8)));
+        texts.push_back(model_row_text(models[std::size_t(index)], code, text(kTextYear)));
     return texts;
 }
 
@@ -178,7 +178,7 @@ void choose_model(ConfigState& s, int row)
     if (row < 0 || row >= int(v.rows.size()))
         return;
     v.row = row;
-    v.level_caption = "  " + textf(43, kLevelRowNumber, "");
+    v.level_caption = "  " + textf(kTextCanLevelSelection, kLevelRowNumber, "");
     const long level = kept_chosen(s) ? v.kept->level : long(chosen_model(s)->primary_level);
     v.last_lookup_level = level;
     notify(s);

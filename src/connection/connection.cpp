@@ -20,26 +20,26 @@ constexpr std::uint32_t kUnsupportedKind = 1u << 29;
 constexpr int kQueryPolls = 99;
 
 constexpr std::array<std::uint32_t, 20> kHardwareTypes = {
-    0,                          // 0: none
-    kModel512 | 201,            // 1  ZORVIK GPS ALARM
-    kModel512 | 201,            // 2
-    kModel512 | 201,            // 3
-    kModel511 | 201,            // 4
-    kModel512 | 201,            // 5
-    kModel511 | 202,            // 6  ZORVIK GPS PAGER
-    kModel512 | 202,            // 7
-    kModel511 | 202,            // 8
-    kModel512 | 202,            // 9
-    kModel511 | 202,            // 10
-    kModel512 | 203,            // 11 NORDAVEL TQ512
-    kModel511 | 204,            // 12 NORDAVEL TQ511
-    kModel511,                  // 13 (number shown)
-    kUnsupportedKind,           // 14 not supported
-    kUnsupportedKind,           // 15 not supported
-    kModel512 | 201,            // 16
-    kModel512 | 201,            // 17
-    kModel511 | 202,            // 18
-    kModel511 | 201,            // 19
+    0,                               // 0: none
+    kModel512 | kTextZorvikGpsAlarm, // 1  ZORVIK GPS ALARM
+    kModel512 | kTextZorvikGpsAlarm, // 2
+    kModel512 | kTextZorvikGpsAlarm, // 3
+    kModel511 | kTextZorvikGpsAlarm, // 4
+    kModel512 | kTextZorvikGpsAlarm, // 5
+    kModel511 | kTextZorvikGpsPager, // 6  ZORVIK GPS PAGER
+    kModel512 | kTextZorvikGpsPager, // 7
+    kModel511 | kTextZorvikGpsPager, // 8
+    kModel512 | kTextZorvikGpsPager, // 9
+    kModel511 | kTextZorvikGpsPager, // 10
+    kModel512 | kTextNordavelTq512,  // 11 NORDAVEL TQ512
+    kModel511 | kTextNordavelTq511,  // 12 NORDAVEL TQ511
+    kModel511,                       // 13 (number shown)
+    kUnsupportedKind,                // 14 not supported
+    kUnsupportedKind,                // 15 not supported
+    kModel512 | kTextZorvikGpsAlarm, // 16
+    kModel512 | kTextZorvikGpsAlarm, // 17
+    kModel511 | kTextZorvikGpsPager, // 18
+    kModel511 | kTextZorvikGpsAlarm, // 19
 };
 
 // Payload bytes of the reply in the buffer. Replies too short for what a
@@ -71,7 +71,7 @@ void read_serial_number(LinkState& link, ConnectionState& c, const ConnectionUi&
             std::snprintf(digits, sizeof digits, "22%010u", unsigned(serial));
             c.serial = digits;
         }
-        call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(198, serial));
+        call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(kTextSerialNumber, serial));
         return;
     }
 }
@@ -87,7 +87,7 @@ void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
     }
     switch (device_open(link)) {
     case kOpenProgrammer:
-        call(ui.set_status, text(4));
+        call(ui.set_status, text(kTextPleaseWait));
         poll_reply(link);
         c.state = kWaitingForUnit;
         break;
@@ -132,7 +132,7 @@ bool check_can_analyzer(SerialState& s, const std::function<bool(const std::stri
         });
     if (s.can_port_state == kCanPortDriverMissing)
         s.can_port_state = kCanPortNone;
-    if (s.can_port_state == kCanPortOpen && ask && ask(text(356))) {
+    if (s.can_port_state == kCanPortOpen && ask && ask(text(kTextCanAnalyzerFound))) {
         serial_write(s, s.can_port_index, "zzz", 3);
         release_can_analyzer_port(s);
         return false;
@@ -198,8 +198,8 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
     if (!accepted) {
         // The message names the firmware's own model: the hardware lookup
         // may have replaced it with a model this program does serve.
-        call(ui.unit_refused,
-             textf(14, reported_model, major, minor, c.hardware_family, c.hardware_type));
+        call(ui.unit_refused, textf(kTextFirmwareNotSupported, reported_model, major, minor,
+                                    c.hardware_family, c.hardware_type));
         return kRefused;
     }
     call(ui.set_status, model_string(c.unit_model, major, minor));

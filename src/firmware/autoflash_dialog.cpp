@@ -36,7 +36,7 @@ void choose_autoflash_folder(const FirmwareWindowStates& s)
     GtkWidget* parent = s.main_window;
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Wybierz katalog", parent ? GTK_WINDOW(parent) : nullptr,
-        GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, text(24), GTK_RESPONSE_CANCEL, text(20),
+        GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, text(kTextCancel), GTK_RESPONSE_CANCEL, text(kTextOpen),
         GTK_RESPONSE_ACCEPT, nullptr);
     const std::string start = s.prefs ? s.prefs->firmware_folder : std::string();
     if (!start.empty())

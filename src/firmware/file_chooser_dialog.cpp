@@ -46,9 +46,8 @@ std::optional<std::string> choose_file_polling(
     const std::function<void(const std::string& folder)>& folder_chosen)
 {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        request.title, request.parent ? GTK_WINDOW(request.parent) : nullptr,
-        GTK_FILE_CHOOSER_ACTION_OPEN, text(24), GTK_RESPONSE_CANCEL, text(20), GTK_RESPONSE_ACCEPT,
-        nullptr);
+        request.title, request.parent ? GTK_WINDOW(request.parent) : nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
+        text(kTextCancel), GTK_RESPONSE_CANCEL, text(kTextOpen), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     GtkFileFilter* filter = gtk_file_filter_new();
     std::string name;

@@ -26,7 +26,7 @@ void open_progress_window(FirmwareState& fw, GtkWidget* parent)
     close_progress_window(fw);
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     fw.progress_window = w;
-    gtk_window_set_title(GTK_WINDOW(w), text(211));
+    gtk_window_set_title(GTK_WINDOW(w), text(kTextLoadingFirmware));
     gtk_window_set_modal(GTK_WINDOW(w), TRUE);
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER_ALWAYS);
     gtk_window_set_resizable(GTK_WINDOW(w), FALSE);

@@ -23,7 +23,7 @@ void clear_label(GtkWidget* label)
 std::optional<std::string> choose_firmware_file(const FirmwareWindowStates& s)
 {
     FileChooserRequest request;
-    request.title = text(26);
+    request.title = text(kTextSelectFirmwareFile);
     request.patterns = {"*.bin"};
     request.folder = s.prefs ? s.prefs->firmware_folder : std::string();
     request.parent = s.main_window;

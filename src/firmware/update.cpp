@@ -51,7 +51,7 @@ std::optional<std::size_t> read_into(FirmwareState& fw, const FirmwareUi& ui, co
         return ui.read_file(path, fw.buffer.data(), fw.buffer.size());
     const auto got = read_file_bounded(path, fw.buffer.data(), fw.buffer.size());
     if (!got)
-        call<const std::string&>(ui.show_message, text(299));
+        call<const std::string&>(ui.show_message, text(kTextErrorOpeningFile));
     return got;
 }
 
@@ -80,7 +80,7 @@ FileResult load_file(FirmwareState& fw, const FirmwareUi& ui, int mode, const Fi
             return FileResult::Good;
         if (autoflash)
             return FileResult::Unusable;
-        call<const std::string&>(ui.show_message, text(27));
+        call<const std::string&>(ui.show_message, text(kTextFileCorrupted));
         if (check != FileCheck::TooShort)
             return FileResult::Unusable;
     }
@@ -92,7 +92,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
                            const FirmwareTag& tag, std::unique_ptr<HidDevice>& boot)
 {
     if (mode != kFirmwareNoSwitch && link.open()) {
-        call<const std::string&>(ui.progress_text, text(200));
+        call<const std::string&>(ui.progress_text, text(kTextSwitchingToFlashMode));
         let_gui_run(10);
         send_command(link, cmd::kEnterBootloader);
     }
@@ -109,7 +109,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
         }
     }
     if (!found)
-        return text(28);
+        return text(kTextWriteError);
 
     // The link no longer sees the device; the bootloader is ours alone.
     boot = std::move(link.device);
@@ -117,7 +117,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
     boot->set_nonblocking(false);
     const std::optional<BootloaderInfo> info = bootloader_query(*boot);
     if (!info)
-        return text(28);
+        return text(kTextWriteError);
 
     const std::size_t size = std::size_t(fw.image_size);
     if (!image_fits(info->start, size))
@@ -126,13 +126,13 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
     std::snprintf(line, sizeof line, kBootloaderLine, tag.display_name, info->major, info->minor);
     call<const std::string&>(ui.progress_label, line);
     if (info->device_type != tag.device_type)
-        return text(219);
+        return text(kTextFileNotCompatible);
 
     call(ui.clear_identity);
-    call<const std::string&>(ui.progress_text, text(30));
+    call<const std::string&>(ui.progress_text, text(kTextErasingFlashMemory));
     let_gui_run(10);
     if (erase_flash(*boot) != 0)
-        return text(28);
+        return text(kTextWriteError);
 
     const auto progress = [&ui](int per_mille) {
         call(ui.progress_fraction, per_mille / 1000.0);
@@ -142,15 +142,15 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
         platform::pump_events();
     };
     if (program_image(*boot, fw.image(), size, info->start, progress) != 0)
-        return text(28);
+        return text(kTextWriteError);
     call<const std::string&>(ui.progress_text, "100%");
     call(ui.progress_fraction, 1.0);
     let_gui_run(20);
 
     if (finish_programming(*boot, tag.marker) != 0)
-        return text(28);
+        return text(kTextWriteError);
     boot_send(*boot, boot_command(boot::kReset)); // the device is gone once it acts on it
-    return text(29);
+    return text(kTextProgrammedSuccessfully);
 }
 
 } // namespace

@@ -83,15 +83,15 @@ AuxView aux_view(const AuxStatus& status, AuxInterfaceState& s)
     v.programming = status.state == 0 ? kAuxDefault : status.state == 1 ? kAuxRed : kAuxGreen;
 
     int mode = status.state == 0 ? kAuxReady : kAuxProgramming;
-    std::string t = text(272); // "Module ready."
+    std::string t = text(kTextModuleReady); // "Module ready."
     if (mode == kAuxReady && status.data_flag == 0) {
-        t = text(273); // "Module not responding."
+        t = text(kTextModuleNotResponding); // "Module not responding."
         mode = kAuxNotResponding;
     }
     if (mode == kAuxProgramming)
         t.clear();
     if (!status.present) {
-        t = text(271); // "Interface not present."
+        t = text(kTextInterfaceNotPresent); // "Interface not present."
         mode = kAuxNotPresent;
     }
     v.status = t;

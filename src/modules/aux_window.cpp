@@ -30,7 +30,7 @@ void show_flags(AuxInterfaceState& s)
         gtk_widget_set_visible(column, s.more_info);
     gtk_widget_set_visible(s.commands[kAuxQuery], s.more_info);
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(s.more_info_button));
-    gtk_label_set_text(GTK_LABEL(label), text(s.more_info ? 275 : 274));
+    gtk_label_set_text(GTK_LABEL(label), text(s.more_info ? kTextLessInfo : kTextMoreInfo));
 }
 
 // The window grows with the flag columns: keep it on the screen.
@@ -110,7 +110,7 @@ void open_aux_window(const ModulesWindowStates& given)
 
     s = AuxInterfaceState{};
     s.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(s.window), text(270));
+    gtk_window_set_title(GTK_WINDOW(s.window), text(kTextAuxFortinModule));
     gtk_window_set_resizable(GTK_WINDOW(s.window), FALSE);
     gtk_window_set_position(GTK_WINDOW(s.window), GTK_WIN_POS_CENTER);
     g_signal_connect(s.window, "destroy", G_CALLBACK(on_destroy), nullptr);
@@ -145,13 +145,13 @@ void open_aux_window(const ModulesWindowStates& given)
     // Right: LED, programming, status, MORE INFO and the commands.
     GtkWidget* right = gtk_vbox_new(FALSE, 1);
     pack(outer, right);
-    picture_line(right, &s.led, text(276));
-    picture_line(right, &s.programming, text(277));
+    picture_line(right, &s.led, text(kTextFortinLed));
+    picture_line(right, &s.programming, text(kTextProgramming));
     s.status = new_label("");
     gtk_misc_set_alignment(GTK_MISC(s.status), 0.0f, 0.5f);
     gtk_widget_set_size_request(s.status, -1, 30);
     pack(right, s.status);
-    s.more_info_button = new_button(text(274));
+    s.more_info_button = new_button(text(kTextMoreInfo));
     gtk_widget_set_size_request(s.more_info_button, 150, 30);
     g_signal_connect(s.more_info_button, "clicked", G_CALLBACK(on_more_info), nullptr);
     pack(right, s.more_info_button);

@@ -22,24 +22,24 @@ constexpr int kListPolls = 30;
 constexpr int kApplyTries = 10;
 constexpr int kApplyPolls = 10;
 
-constexpr int kAuxFortinModes[] = {100, 101};
-constexpr int kTq001Modes[] = {328, 330};
-constexpr int kTq002Modes[] = {328, 330, 331, 332, 333, 334};
-constexpr int kAuxModes[] = {85, 86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99};
-
-constexpr int kTextConfigure = 304;
-constexpr int kTextTest = 306;
+constexpr int kAuxFortinModes[] = {kTextAuxMode16, kTextAuxMode17};
+constexpr int kTq001Modes[] = {kTextModeObdLock, kTextModeImmoLock};
+constexpr int kTq002Modes[] = {kTextModeObdLock,    kTextModeImmoLock,   kTextModeStartLock0,
+                               kTextModeStartLock1, kTextModeStartLock2, kTextModeStartLock3};
+constexpr int kAuxModes[] = {kTextAuxMode1,  kTextAuxMode2,  kTextAuxMode3,  kTextAuxMode4,  kTextAuxMode5,
+                             kTextAuxMode6,  kTextAuxMode7,  kTextAuxMode8,  kTextAuxMode9,  kTextAuxMode10,
+                             kTextAuxMode11, kTextAuxMode12, kTextAuxMode13, kTextAuxMode14, kTextAuxMode15};
 
 const std::array<ModuleRowInfo, kModuleRows> kRows = {{
-    {311, 0, kFamilyBrevan, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
-    {312, 0, kFamilySolvek, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
-    {270, 0, -1, -1, PseudoModule::AuxFortin, -1, 0, 1044, kAuxFortinModes, kTextTest, true},
-    {314, 0, -1, -1, PseudoModule::CableLoom, -1, 0, 0, {}, kTextTest, false},
-    {358, 1, kFamilyCutoff, 1, std::nullopt, 0, 1012, 1045, kTq001Modes, kTextTest, true},
-    {358, 2, kFamilyCutoff, 1, std::nullopt, 1, 1020, 1046, kTq001Modes, kTextTest, true},
-    {359, 1, kFamilyCutoff, 2, std::nullopt, 2, 1028, 1047, kTq002Modes, kTextTest, true},
-    {359, 2, kFamilyCutoff, 2, std::nullopt, 3, 1036, 1048, kTq002Modes, kTextTest, true},
-    {360, 0, -1, -1, PseudoModule::AuxModule, -1, 0, 1049, kAuxModes, kTextTest, true},
+    {kTextBrevanModule, 0, kFamilyBrevan, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
+    {kTextSolvekModule, 0, kFamilySolvek, -1, std::nullopt, -1, kRadioIdAddress, 0, {}, kTextConfigure, false},
+    {kTextAuxFortinModule, 0, -1, -1, PseudoModule::AuxFortin, -1, 0, 1044, kAuxFortinModes, kTextTest, true},
+    {kTextCableLoomModule, 0, -1, -1, PseudoModule::CableLoom, -1, 0, 0, {}, kTextTest, false},
+    {kTextTq001Module, 1, kFamilyCutoff, 1, std::nullopt, 0, 1012, 1045, kTq001Modes, kTextTest, true},
+    {kTextTq001Module, 2, kFamilyCutoff, 1, std::nullopt, 1, 1020, 1046, kTq001Modes, kTextTest, true},
+    {kTextTq002Module, 1, kFamilyCutoff, 2, std::nullopt, 2, 1028, 1047, kTq002Modes, kTextTest, true},
+    {kTextTq002Module, 2, kFamilyCutoff, 2, std::nullopt, 3, 1036, 1048, kTq002Modes, kTextTest, true},
+    {kTextAuxModule, 0, -1, -1, PseudoModule::AuxModule, -1, 0, 1049, kAuxModes, kTextTest, true},
 }};
 
 std::uint8_t& mode_byte(ModulesState& m, int address)
@@ -259,7 +259,7 @@ std::string unlisted_devices_line(const ModulesState& m)
     for (const OneWireId& id : m.found_ids) {
         if (id_empty(id))
             continue;
-        line += line.empty() ? text(339) : ",";
+        line += line.empty() ? text(kTextUnlistedDevices) : ",";
         line += " " + id_hex(id);
     }
     return line.empty() ? line : line + ".";

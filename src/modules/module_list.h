@@ -7,6 +7,7 @@
 #include "link/link.h"
 #include "modules/modules_state.h"
 #include "modules/onewire.h"
+#include "text/text_rows.h"
 
 #include <optional>
 #include <span>
@@ -43,10 +44,6 @@ const ModuleRowInfo& module_row_info(int row);
 // and "Error reading onewire device list." leave the state as it was; "No
 // onewire devices detected. Connect cables." has loaded an empty list.
 int load_module_list(ModulesState& m, LinkState& link, int firmware_version);
-inline constexpr int kTextEepromReadError = 313;
-inline constexpr int kTextListError = 338;
-inline constexpr int kTextNoDevices = 340;
-inline constexpr int kTextEepromSaveError = 262;
 
 // Assigns the remaining bus devices to free rows, in row order, and works
 // out every row's view.

@@ -42,8 +42,8 @@ std::string module_test_title(int kind, int number, const OneWireId& id)
 {
     const std::string hex = id_hex(id);
     if (kind == kTestKindAuxOrLoom)
-        return textf(number == 0 ? 335 : 341, hex.c_str());
-    return textf(317, kind, number + 1, hex.c_str());
+        return textf(number == 0 ? kTextAuxModuleId : kTextCableLoomModuleId, hex.c_str());
+    return textf(kTextTq00Address, kind, number + 1, hex.c_str());
 }
 
 bool await_module_reply(LinkState& link, int tries)

@@ -5,6 +5,7 @@
 
 #include "link/link.h"
 #include "modules/modules_state.h"
+#include "text/text_rows.h"
 
 #include <array>
 #include <cstdint>
@@ -29,10 +30,6 @@ enum ModuleTestKind : int { kTestKindAuxOrLoom = 0, kTestKindTq001 = 1, kTestKin
 // kinds 1 and 2: module number 0 or 1); -1 for anything else.
 int module_test_index(int kind, int number);
 std::string module_test_title(int kind, int number, const OneWireId& id);
-
-inline constexpr int kTextRequestSucceeded = 324;
-inline constexpr int kTextRequestFailed = 325;
-inline constexpr int kTextInvalidValues = 326;
 
 // Up to `tries` times: wait 50 ms, then take replies until one with reply
 // code 0x01 has arrived (true, it is in the reply buffer) or none is left.

@@ -40,7 +40,7 @@ void show_toggle(int index)
     for (GtkStateType state : {GTK_STATE_NORMAL, GTK_STATE_ACTIVE, GTK_STATE_PRELIGHT})
         gtk_widget_modify_bg(w.toggle, state, on ? &kRed : nullptr);
     if (index == kTestAux)
-        gtk_button_set_label(GTK_BUTTON(w.toggle), text(on ? 336 : 337));
+        gtk_button_set_label(GTK_BUTTON(w.toggle), text(on ? kTextSwitchOff : kTextSwitchOn));
 }
 
 void on_toggle(GtkToggleButton* toggle, gpointer data)
@@ -111,11 +111,11 @@ GtkEntryBuffer* small_entry(GtkWidget* box, const char* initial)
 void add_switch_buttons(GtkWidget* box, int index)
 {
     GtkWidget* line = line_box(box);
-    GtkWidget* off = new_button(text(318));
+    GtkWidget* off = new_button(text(kTextDisconnectBistableSwitch));
     gtk_widget_set_size_request(off, 200, 30);
     g_signal_connect(off, "clicked", G_CALLBACK(on_switch), GINT_TO_POINTER(index));
     pack(line, off);
-    GtkWidget* on = new_button(text(319));
+    GtkWidget* on = new_button(text(kTextConnectBistableSwitch));
     gtk_widget_set_size_request(on, 200, 30);
     g_object_set_data(G_OBJECT(on), "connect", GINT_TO_POINTER(1));
     g_signal_connect(on, "clicked", G_CALLBACK(on_switch), GINT_TO_POINTER(index));
@@ -128,25 +128,25 @@ void add_output_test(GtkWidget* box, int index)
     struct Line {
         int caption;
         const char* unit;
-    } lines[2] = {{320, "*100ms"}, {321, "*50ms  "}};
+    } lines[2] = {{kTextSwitch, "*100ms"}, {kTextBuzzer, "*50ms  "}};
     for (int l = 0; l < 2; ++l) {
         GtkWidget* line = line_box(box);
         left_label(line, text(lines[l].caption), 60);
         w.entries[std::size_t(3 * l)] = small_entry(line, "1");
-        left_label(line, text(322));
+        left_label(line, text(kTextTimesTurnOnFor));
         w.entries[std::size_t(3 * l + 1)] = small_entry(line, "1");
         left_label(line, lines[l].unit);
-        left_label(line, text(323));
+        left_label(line, text(kTextAndTurnOffFor));
         w.entries[std::size_t(3 * l + 2)] = small_entry(line, "5");
         left_label(line, lines[l].unit);
     }
-    GtkWidget* test = new_button(text(306));
+    GtkWidget* test = new_button(text(kTextTest));
     gtk_widget_set_size_request(test, 100, 30);
     g_signal_connect(test, "clicked", G_CALLBACK(on_output_test), GINT_TO_POINTER(index));
     pack(line_box(box), test);
     for (int i = 0; i < 2; ++i) {
         GtkWidget* line = line_box(box);
-        const std::string caption = textf(327, i + 1);
+        const std::string caption = textf(kTextInput, i + 1);
         left_label(line, caption.c_str(), 70);
         w.voltages[std::size_t(i)] = left_label(line, "", 70);
     }
@@ -214,14 +214,14 @@ void open_module_test_window(const ModulesWindowStates& s, int kind, int number,
     w.status = left_label(box, "", 400);
 
     if (index == kTestAux)
-        add_inputs(box, index, {351, 352});
+        add_inputs(box, index, {kTextInputWhiteYellow, kTextInputBrownYellow});
     else if (index == kTestCableLoom)
-        add_inputs(box, index, {350, 349, 348});
+        add_inputs(box, index, {kTextSensor2PrealarmInput, kTextSensor2Input, kTextSensor1Input});
 
     if (index == kTestAux)
-        add_warning(box, 347);
+        add_warning(box, kTextAuxTestWarning);
     else if (index != kTestCableLoom)
-        add_warning(box, 346);
+        add_warning(box, kTextTq00TestWarning);
 
     gtk_widget_show(w.window);
 }
@@ -255,7 +255,8 @@ void module_test_poll_step(ModulesState& m, LinkState& link)
         for (std::size_t i = 0; i < 2; ++i)
             gtk_label_set_text(GTK_LABEL(w.voltages[i]), volts_text(p.volts[i]).c_str());
     } else if (p.what == ModulePoll::Status) {
-        gtk_label_set_text(GTK_LABEL(w.status), text(p.responding ? 272 : 273));
+        gtk_label_set_text(GTK_LABEL(w.status),
+                           text(p.responding ? kTextModuleReady : kTextModuleNotResponding));
         if (p.responding)
             for (std::size_t i = 0; i < w.inputs.size(); ++i)
                 if (w.inputs[i])

@@ -189,9 +189,9 @@ void add_row(GtkWidget* table, int row)
     w.status = new_picture(Picture::CircleGrey);
     gtk_widget_set_size_request(w.status, 33, kRowHeight);
     attach(table, w.status, 3, line);
-    w.activate = cell_button(text(301), 77, G_CALLBACK(on_activate), row);
+    w.activate = cell_button(text(kTextActivate), 77, G_CALLBACK(on_activate), row);
     attach(table, w.activate, 4, line);
-    w.remove = cell_button(text(302), 58, G_CALLBACK(on_delete), row);
+    w.remove = cell_button(text(kTextDelete), 58, G_CALLBACK(on_delete), row);
     attach(table, w.remove, 5, line);
     if (!row_info.modes.empty()) {
         w.mode = gtk_combo_box_new_text();
@@ -226,13 +226,13 @@ void build_content(ModulesState& m)
     gtk_table_set_col_spacings(GTK_TABLE(table), 3);
     gtk_widget_show(table);
     pack(box, table);
-    attach(table, cell_label(text(309), 237, 40), 0, 0);
-    attach(table, cell_label(text(307), 140, 40), 1, 0);
-    attach(table, cell_label(text(308), 140, 40), 2, 0);
+    attach(table, cell_label(text(kTextName), 237, 40), 0, 0);
+    attach(table, cell_label(text(kTextConnectedModuleId), 140, 40), 1, 0);
+    attach(table, cell_label(text(kTextIdInMemory), 140, 40), 2, 0);
     attach(table, cell_label("", 33, 40), 3, 0);
     attach(table, cell_label("", 77, 40), 4, 0);
     attach(table, cell_label("", 68, 40), 5, 0);
-    attach(table, cell_label(text(310), 160, 40), 6, 0);
+    attach(table, cell_label(text(kTextOperatingModeColumn), 160, 40), 6, 0);
     for (int row = 0; row < kModuleRows; ++row)
         add_row(table, row);
 
@@ -249,7 +249,7 @@ void build_content(ModulesState& m)
     GtkWidget* buttons = gtk_hbox_new(FALSE, 1);
     gtk_widget_show(buttons);
     pack(box, buttons);
-    GtkWidget* refresh = new_wide_button(text(315));
+    GtkWidget* refresh = new_wide_button(text(kTextRefreshList));
     g_signal_connect(refresh, "clicked", G_CALLBACK(on_refresh), nullptr);
     pack(buttons, refresh);
 
@@ -297,7 +297,7 @@ bool open_modules_window(const ModulesWindowStates& s, bool refresh)
 
     if (!m.window) {
         m.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_title(GTK_WINDOW(m.window), text(300));
+        gtk_window_set_title(GTK_WINDOW(m.window), text(kTextAdditionalModules));
         gtk_window_set_resizable(GTK_WINDOW(m.window), FALSE);
         gtk_window_set_position(GTK_WINDOW(m.window), GTK_WIN_POS_CENTER);
         g_signal_connect(m.window, "destroy", G_CALLBACK(on_window_destroy), nullptr);

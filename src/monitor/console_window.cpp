@@ -138,10 +138,10 @@ gboolean on_view_key(GtkWidget*, GdkEventKey* event, gpointer data)
 bool run_filter_dialog(MonitorState& m)
 {
     ConsoleFilter& f = m.console.filter;
-    GtkWidget* dialog = gtk_dialog_new_with_buttons(
-        text(355), GTK_WINDOW(m.console_ui.window),
-        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "OK", GTK_RESPONSE_OK,
-        text(24), GTK_RESPONSE_CANCEL, nullptr);
+    GtkWidget* dialog =
+        gtk_dialog_new_with_buttons(text(kTextFilterSettings), GTK_WINDOW(m.console_ui.window),
+                                    GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "OK",
+                                    GTK_RESPONSE_OK, text(kTextCancel), GTK_RESPONSE_CANCEL, nullptr);
     m.console_ui.filter_dialog = dialog;
     GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
 
@@ -229,7 +229,7 @@ void show_log_state(MonitorState& m)
     if (!label)
         return;
     const bool logging = m.console.log_file != nullptr;
-    gtk_label_set_text(GTK_LABEL(label), text(logging ? 33 : 31));
+    gtk_label_set_text(GTK_LABEL(label), text(logging ? kTextStopLogging : kTextLogToFile));
     set_text_colour(label, logging ? &kRed : nullptr);
 }
 
@@ -267,7 +267,7 @@ void open_console_window(MonitorState& m)
         return;
     }
     ui.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(ui.window), text(7));
+    gtk_window_set_title(GTK_WINDOW(ui.window), text(kTextConsole));
     gtk_window_set_default_size(GTK_WINDOW(ui.window), 980, 560);
     g_signal_connect(ui.window, "destroy", G_CALLBACK(on_console_destroy), &m);
     g_signal_connect(ui.window, "key-press-event", G_CALLBACK(on_window_key), &m);
@@ -277,11 +277,11 @@ void open_console_window(MonitorState& m)
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 1);
 
-    pack(row, new_label(text(9)));
+    pack(row, new_label(text(kTextCommandHex)));
     ui.command_entry = gtk_entry_new();
     gtk_widget_set_size_request(ui.command_entry, 30, 20);
     pack(row, ui.command_entry);
-    pack(row, new_label(text(10)));
+    pack(row, new_label(text(kTextData)));
     ui.data_entry = gtk_entry_new();
     gtk_widget_set_size_request(ui.data_entry, -1, 20);
     gtk_box_pack_start(GTK_BOX(row), ui.data_entry, TRUE, TRUE, 1);
@@ -290,7 +290,7 @@ void open_console_window(MonitorState& m)
         g_signal_connect(entry, "key-press-event", G_CALLBACK(on_entry_key), &m);
     }
 
-    GtkWidget* send = new_button(text(11));
+    GtkWidget* send = new_button(text(kTextSend));
     g_signal_connect(send, "clicked", G_CALLBACK(on_send), &m);
     pack(row, send);
     ui.autoscroll = new_check_button("Autoscroll");
@@ -300,7 +300,7 @@ void open_console_window(MonitorState& m)
     pack(row, ui.response);
 
     ui.filter_toggle = gtk_toggle_button_new();
-    GtkWidget* filter_label = new_label(text(354));
+    GtkWidget* filter_label = new_label(text(kTextFilter));
     gtk_container_add(GTK_CONTAINER(ui.filter_toggle), filter_label);
     if (m.console.filter.active) {
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ui.filter_toggle), TRUE);
@@ -399,7 +399,7 @@ std::string console_window_text(MonitorState& m)
 bool console_window_start_log(MonitorState& m, const std::string& path)
 {
     if (!console_open_log(m.console, path, console_window_text(m))) {
-        show_message(text(16));
+        show_message(text(kTextCannotOpenFile));
         return false;
     }
     show_log_state(m);
@@ -420,8 +420,8 @@ void console_window_toggle_log(MonitorState& m)
         return;
     }
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        text(32), GTK_WINDOW(m.console_ui.window), GTK_FILE_CHOOSER_ACTION_SAVE, text(24),
-        GTK_RESPONSE_CANCEL, text(142), GTK_RESPONSE_ACCEPT, nullptr);
+        text(kTextSelectLogFile), GTK_WINDOW(m.console_ui.window), GTK_FILE_CHOOSER_ACTION_SAVE,
+        text(kTextCancel), GTK_RESPONSE_CANCEL, text(kTextSave), GTK_RESPONSE_ACCEPT, nullptr);
     const std::string folder = log_folder(m);
     if (!folder.empty())
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), folder.c_str());

@@ -90,7 +90,7 @@ void open_signal_monitor(MonitorState& m)
     if (!m.link || !m.link->open())
         return;
     ui.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(ui.window), text(5));
+    gtk_window_set_title(GTK_WINDOW(ui.window), text(kTextSignalMonitor));
     gtk_window_set_resizable(GTK_WINDOW(ui.window), FALSE);
     gtk_window_set_position(GTK_WINDOW(ui.window), GTK_WIN_POS_CENTER);
     g_signal_connect(ui.window, "destroy", G_CALLBACK(on_signal_window_destroy), &m);

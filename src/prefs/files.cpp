@@ -24,9 +24,6 @@ void report_failure(FileReport report, int row)
         sink()(text(row));
 }
 
-constexpr int kErrorWriting = 298;
-constexpr int kErrorOpening = 299;
-
 // Opens a regular file for reading; -1 for anything else. O_NONBLOCK keeps
 // a FIFO or a device from holding the program up at open.
 int open_regular(const std::string& path)
@@ -56,7 +53,7 @@ std::size_t read_file_utf8(void* buffer, const std::string& path, std::size_t ma
 {
     const int fd = open_regular(path);
     if (fd < 0) {
-        report_failure(report, kErrorOpening);
+        report_failure(report, kTextErrorOpeningFile);
         return 0;
     }
     auto* out = static_cast<char*>(buffer);
@@ -92,7 +89,7 @@ bool write_file_utf8(const void* buffer, const std::string& path, std::size_t co
     if (error)
         g_error_free(error);
     if (!ok)
-        report_failure(report, kErrorWriting);
+        report_failure(report, kTextErrorWritingFile);
     return ok;
 }
 

@@ -30,7 +30,7 @@ void opening_failed(RadioContext& c)
     r.placeholder = false;
     r.opening = false;
     c.view.busy_cursor(false);
-    c.view.message(text(r.busy ? 278 : 256));
+    c.view.message(text(r.busy ? kTextRadioUsedByRemote : kTextRadioCommunicationError));
     r.busy = false;
     leave_radio_mode(c.link);
 }
@@ -49,8 +49,8 @@ void draw_row_buttons(RadioContext& c, int slot, unsigned bits, unsigned flag)
     const RowButtons b = row_buttons(row.type, row.columns, bits, flag);
     c.view.set_row_buttons(slot, b);
     switch (b.info) {
-    case InfoEffect::LockOpening: c.view.set_info(text(252)); break;
-    case InfoEffect::LockClosing: c.view.set_info(text(253)); break;
+    case InfoEffect::LockOpening: c.view.set_info(text(kTextCentralLockOpening)); break;
+    case InfoEffect::LockClosing: c.view.set_info(text(kTextCentralLockClosing)); break;
     case InfoEffect::Clear: c.view.set_info(""); break;
     case InfoEffect::None: break;
     }
@@ -149,7 +149,7 @@ void radio_open(RadioContext& c)
     if (enter_radio_mode(c.link) != kRadioModeEntered) {
         r.opening = false;
         c.view.busy_cursor(false);
-        c.view.message(text(278));
+        c.view.message(text(kTextRadioUsedByRemote));
         return;
     }
 
@@ -173,7 +173,7 @@ void radio_open(RadioContext& c)
     if (radio_version_has_password(version))
         c.view.show_password_button();
 
-    c.view.set_info(text(248));
+    c.view.set_info(text(kTextDownloadingRadioConfiguration));
     platform::sleep_ms(10);
     platform::pump_events();
 
@@ -183,9 +183,9 @@ void radio_open(RadioContext& c)
         const RadioIdentifier id = parse_radio_identifier(id_text);
         const std::string serial = radio_serial_text(id);
         r.id_hex = radio_id_hex(id);
-        r.info_short = textf(245, serial.c_str());
+        r.info_short = textf(kTextRadioModuleId, serial.c_str());
         const auto& ow = c.onewire_id;
-        r.info_long = textf(244, version.c_str(), mac.c_str(), serial.c_str(), ow[0], ow[1],
+        r.info_long = textf(kTextRadioModuleInfo, version.c_str(), mac.c_str(), serial.c_str(), ow[0], ow[1],
                             ow[2], ow[3], ow[4], ow[5], ow[6], ow[7]);
         if (!info_version.empty())
             r.info_long += ", OW ver. " + info_version;
@@ -198,7 +198,7 @@ void radio_open(RadioContext& c)
     }
     if (ok) {
         r.name_max = int(hex_field(name_max, 0, 2).value_or(0));
-        c.view.show_name_controls(textf(240, r.name_max));
+        c.view.show_name_controls(textf(kTextRadioModuleName, r.name_max));
         ok = radio_load_device_list(c);
     }
     if (!ok) {
@@ -217,7 +217,7 @@ bool radio_load_device_list(RadioContext& c)
         r.rows[std::size_t(slot)] = RadioRow{};
         c.view.clear_row(slot);
     }
-    c.view.set_info(text(249));
+    c.view.set_info(text(kTextDownloadingDeviceList));
     platform::sleep_ms(20);
 
     std::string reply;
@@ -230,7 +230,7 @@ bool radio_load_device_list(RadioContext& c)
     }
     r.pairing = list->mode == 0xE7;
     c.view.set_pairing_caption(r.pairing);
-    c.view.set_info(text(r.pairing ? 251 : 249));
+    c.view.set_info(text(r.pairing ? kTextPressAndHoldButton : kTextDownloadingDeviceList));
     r.device_count = list->count;
     c.view.set_device_warning(r.device_count >= 6);
 
@@ -267,7 +267,7 @@ void radio_poll_step(RadioContext& c)
         if (!list || !pairing_ended(list->mode_digits))
             return;
         if (list->mode_digits[1] == 'A')
-            c.view.message(text(261));
+            c.view.message(text(kTextTooManyPaired));
         c.view.set_pairing_caption(false);
         r.pairing = false;
         if (!radio_load_device_list(c))
@@ -303,7 +303,7 @@ void radio_toggle_pairing(RadioContext& c)
     }
     r.pairing = true;
     c.view.set_pairing_caption(true);
-    c.view.set_info(text(251));
+    c.view.set_info(text(kTextPressAndHoldButton));
     for (int slot = 0; slot < kRadioSlots; ++slot)
         c.view.set_row_heard(slot, false);
 }
@@ -330,14 +330,14 @@ void radio_erase_device(RadioContext& c, int slot)
 {
     if (slot < 0 || slot >= kRadioSlots)
         return;
-    erase(c, 0x12, hex2(unsigned(slot)), 266);
+    erase(c, 0x12, hex2(unsigned(slot)), kTextRemoveDeviceQuestion);
 }
 
 void radio_erase_all(RadioContext& c)
 {
     if (c.radio.device_count == 0)
         return;
-    erase(c, 0x13, "", 267);
+    erase(c, 0x13, "", kTextRemoveAllDevicesQuestion);
 }
 
 void radio_reset_module(RadioContext& c)
@@ -354,17 +354,17 @@ void radio_change_name(RadioContext& c, const std::string& entry_text)
 {
     const std::string name = trim_radio_name(entry_text);
     if (name.empty()) {
-        c.view.message(text(246));
+        c.view.message(text(kTextNameCannotBeEmpty));
         return;
     }
     if (int(name.size()) > c.radio.name_max) {
-        c.view.message(text(247));
+        c.view.message(text(kTextNameTooLong));
         return;
     }
     c.view.set_name(name);
     std::string reply;
     if (command(c, 0x09, hex2(unsigned(name.size())) + name, reply))
-        c.view.message(text(269));
+        c.view.message(text(kTextNameChanged));
     else
         radio_fail_and_close(c);
 }
@@ -377,7 +377,7 @@ void radio_default_name(RadioContext& c)
         return;
     }
     c.view.set_name(trim_trailing_blanks(reply));
-    c.view.message(text(269));
+    c.view.message(text(kTextNameChanged));
 }
 
 void radio_set_password(RadioContext& c, const std::function<bool(std::uint32_t&)>& random)
@@ -390,7 +390,7 @@ void radio_set_password(RadioContext& c, const std::function<bool(std::uint32_t&
     std::snprintf(digits, sizeof digits, "%06X", unsigned(n));
     std::string reply;
     if (command(c, 0x1E, digits, reply))
-        c.view.message(textf(392, unsigned(n)));
+        c.view.message(textf(kTextNewPasswordSet, unsigned(n)));
     else
         radio_fail_and_close(c);
 }
@@ -423,7 +423,7 @@ void radio_fail_and_close(RadioContext& c)
 {
     RadioState& r = c.radio;
     if (r.window_open)
-        c.view.message(text(r.busy ? 278 : 256));
+        c.view.message(text(r.busy ? kTextRadioUsedByRemote : kTextRadioCommunicationError));
     r.busy = false;
     leave_radio_mode(c.link);
     radio_close(c);

@@ -57,11 +57,12 @@ Search scan_list(MonitorContext& c)
         if (id == c.onewire_id)
             return Search::Found;
         if (write_block(c.link, c.firmware_version, kReceiverAddress, id) != 0) {
-            c.view.message(text(262));
+            c.view.message(text(kTextEepromSaveError));
             return Search::Failed;
         }
         c.onewire_id = id;
-        c.view.message(textf(181, id[0], id[1], id[2], id[3], id[4], id[5], id[6], id[7]));
+        c.view.message(
+            textf(kTextNewRadioConfigured, id[0], id[1], id[2], id[3], id[4], id[5], id[6], id[7]));
         c.view.wait_for_message();
         return Search::Found;
     }
@@ -104,7 +105,7 @@ void open_radio_monitor(MonitorContext& c, bool search)
     if (busy) {
         c.view.busy_cursor(false);
         r.opening = false;
-        c.view.message(text(278));
+        c.view.message(text(kTextRadioUsedByRemote));
         return;
     }
     const std::uint8_t end[2] = {0x00, 0x00};
@@ -113,7 +114,7 @@ void open_radio_monitor(MonitorContext& c, bool search)
 
     if (search) {
         if (read_block(c.link, c.firmware_version, kReceiverAddress, 8) != 0) {
-            c.view.message(text(13));
+            c.view.message(text(kTextConfigurationLoadError));
             exit_steps(c);
             return;
         }
@@ -141,7 +142,7 @@ void open_radio_monitor(MonitorContext& c, bool search)
     c.view.busy_cursor(false);
     r.opening = false;
     if (found != Search::Found) {
-        c.view.message(text(180));
+        c.view.message(text(kTextRadioModuleNotPresent));
         exit_steps(c);
         return;
     }
@@ -160,21 +161,21 @@ void set_monitor_mode(MonitorContext& c, int kind)
         c.view.show_mode(kind);
         if (kind == 1) {
             r.remote_counter = 1;
-            c.view.set_instruction(textf(187, 1));
+            c.view.set_instruction(textf(kTextPressLockUnlockOfRemote, 1));
         } else {
-            c.view.set_instruction(text(188));
+            c.view.set_instruction(text(kTextPressLockUnlock));
         }
     } else if (r.monitor_mode != 0) {
         c.view.show_mode(0);
         if (r.remote_counter != 0) {
-            c.view.message(textf(361, r.remote_counter - 1));
+            c.view.message(textf(kTextRemotesProgrammed, r.remote_counter - 1));
             r.remote_counter = 0;
         } else if (kind == 3) {
-            c.view.message(text(190));
+            c.view.message(text(kTextRemotesErased));
         }
         r.monitor_mode = 0;
     }
-    c.view.set_indicator_text(text(182));
+    c.view.set_indicator_text(text(kTextRadioMonitor));
 }
 
 void radio_monitor_poll_step(MonitorContext& c)
@@ -202,7 +203,7 @@ void radio_monitor_poll_step(MonitorContext& c)
             if (before == kMaxRemotes)
                 set_monitor_mode(c, 0);
             else
-                c.view.set_instruction(textf(187, r.remote_counter));
+                c.view.set_instruction(textf(kTextPressLockUnlockOfRemote, r.remote_counter));
             colour = MonitorView::Colour::Red;
         }
     } else if (r.monitor_mode == 2) {
@@ -211,15 +212,15 @@ void radio_monitor_poll_step(MonitorContext& c)
     } else if ((kind == 1 || kind == 2) && v != 0) {
         std::string what;
         if (v & 0x10) {
-            what = text(186);
+            what = text(kTextFobrix);
             v &= 0x0F;
         } else {
-            what = textf(185, int(v));
+            what = textf(kTextRemoteNo, int(v));
         }
         if (v < 32) {
             if (v == 0)
-                what += text(279);
-            c.view.set_indicator_text(std::string(text(182)) + "\n" + what);
+                what += text(kTextUnregistered);
+            c.view.set_indicator_text(std::string(text(kTextRadioMonitor)) + "\n" + what);
             colour = v == 0 ? MonitorView::Colour::Blue : MonitorView::Colour::Red;
         }
     }

@@ -48,7 +48,9 @@ public:
     {
         if (!parts.program)
             return;
-        set_button_text(parts.program, text(kind == 1 ? 189 : kind == 2 ? 24 : 183));
+        set_button_text(parts.program, text(kind == 1   ? kTextEndOfProgramming
+                                            : kind == 2 ? kTextCancel
+                                                        : kTextProgramRemotes));
         if (kind == 0) {
             gtk_widget_show(parts.erase);
             gtk_widget_hide(parts.instruction);
@@ -116,7 +118,7 @@ void WindowView::build_window(const std::string& id_hex)
 {
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     states.radio->monitor_window = w;
-    gtk_window_set_title(GTK_WINDOW(w), text(182));
+    gtk_window_set_title(GTK_WINDOW(w), text(kTextRadioMonitor));
     gtk_window_set_resizable(GTK_WINDOW(w), FALSE);
     gtk_window_set_position(GTK_WINDOW(w), GTK_WIN_POS_CENTER);
     gtk_container_set_border_width(GTK_CONTAINER(w), 8);
@@ -136,10 +138,10 @@ void WindowView::build_window(const std::string& id_hex)
     pack(box, id_line);
 
     GtkWidget* buttons = gtk_hbox_new(TRUE, 4);
-    parts.program = new_button(text(183));
+    parts.program = new_button(text(kTextProgramRemotes));
     g_signal_connect(parts.program, "clicked", G_CALLBACK(on_program), nullptr);
     gtk_box_pack_start(GTK_BOX(buttons), parts.program, TRUE, TRUE, 0);
-    parts.erase = new_button(text(184));
+    parts.erase = new_button(text(kTextEraseRemotes));
     g_signal_connect(parts.erase, "clicked", G_CALLBACK(on_erase), nullptr);
     gtk_box_pack_start(GTK_BOX(buttons), parts.erase, TRUE, TRUE, 0);
     pack(box, buttons);
@@ -149,7 +151,7 @@ void WindowView::build_window(const std::string& id_hex)
     pack(box, parts.instruction);
 
     GtkWidget* centre = gtk_hbox_new(FALSE, 0);
-    parts.indicator = new_button(text(182));
+    parts.indicator = new_button(text(kTextRadioMonitor));
     gtk_widget_set_size_request(parts.indicator, 120, 120);
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(parts.indicator));
     if (GTK_IS_LABEL(label))

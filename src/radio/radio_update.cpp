@@ -193,13 +193,13 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
             return 1;
     }
 
-    report(progress, text(30), 1.0);
+    report(progress, text(kTextErasingFlashMemory), 1.0);
     if (!send_ble_control(link, kBleErase))
         return 1;
-    report(progress, text(260), 1.0);
+    report(progress, text(kTextSaveToFlash), 1.0);
     if (!send_ble_control(link, kBleSave))
         return 1;
-    report(progress, text(205), 1.0);
+    report(progress, text(kTextDeviceReset), 1.0);
     // The save was answered: nothing is pending. The reset's own
     // acknowledge is left to whoever talks to the unit next.
     bridge_write(link, kSeqRepeat, kBufReset, {}, Pending::None);
@@ -397,7 +397,7 @@ std::string run_radio_file_update(LinkState& link, RadioState& radio, RadioFileK
 {
     std::string result;
     if (switch_radio_boot_mode(link, radio, 0) != 0) {
-        result = text(256);
+        result = text(kTextRadioCommunicationError);
     } else if (radio.chipset != (kind == RadioFileKind::Ble ? 0 : 1)) {
         result = "Firmware update for wrong chipset.";
     } else {
@@ -408,7 +408,7 @@ std::string run_radio_file_update(LinkState& link, RadioState& radio, RadioFileK
             SlipChannel ch{link, {}};
             r = send_dfu_package(ch, *package, progress);
         }
-        result = text(r == 0 ? 29 : 256);
+        result = text(r == 0 ? kTextProgrammedSuccessfully : kTextRadioCommunicationError);
     }
     leave_radio_mode(link);
     return result;

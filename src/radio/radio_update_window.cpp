@@ -37,7 +37,7 @@ void open_progress_window()
 {
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     states.radio->progress_window = w;
-    gtk_window_set_title(GTK_WINDOW(w), text(211));
+    gtk_window_set_title(GTK_WINDOW(w), text(kTextLoadingFirmware));
     gtk_container_set_border_width(GTK_CONTAINER(w), 4);
     gtk_window_set_type_hint(GTK_WINDOW(w), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_modal(GTK_WINDOW(w), TRUE);
@@ -49,7 +49,7 @@ void open_progress_window()
     progress_bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(progress_bar, 600, 40);
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(progress_bar), 0.0);
-    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(progress_bar), text(200));
+    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(progress_bar), text(kTextSwitchingToFlashMode));
     gtk_container_add(GTK_CONTAINER(w), progress_bar);
     gtk_widget_show_all(w);
     pump_twice();
@@ -79,7 +79,7 @@ std::vector<std::uint8_t> read_firmware_file(const std::string& path)
     std::vector<std::uint8_t> data;
     FILE* f = g_fopen(path.c_str(), "rb");
     if (!f) {
-        show_message(text(299));
+        show_message(text(kTextErrorOpeningFile));
         return data;
     }
     data.resize(kRadioFileLimit);
@@ -97,7 +97,7 @@ GtkWidget* radio_progress_bar() { return progress_bar; }
 void update_radio_firmware_from_file(const RadioWindowStates& s)
 {
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        text(26), s.main_window ? GTK_WINDOW(s.main_window) : nullptr,
+        text(kTextSelectFirmwareFile), s.main_window ? GTK_WINDOW(s.main_window) : nullptr,
         GTK_FILE_CHOOSER_ACTION_OPEN, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN,
         GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileFilter* filter = gtk_file_filter_new();
@@ -123,14 +123,14 @@ void update_radio_firmware_with(const RadioWindowStates& s, const std::string& p
     states = s;
     const auto kind = radio_file_kind(path);
     if (!kind) {
-        show_message(text(27));
+        show_message(text(kTextFileCorrupted));
         return;
     }
     const std::vector<std::uint8_t> file = read_firmware_file(path);
     if (file.empty())
         return;
     if (!radio_file_valid(*kind, file)) {
-        show_message(text(27));
+        show_message(text(kTextFileCorrupted));
         return;
     }
     open_progress_window();
@@ -147,7 +147,7 @@ bool enter_radio_mode_or_say_busy(LinkState& link)
 {
     if (enter_radio_mode(link) == kRadioModeEntered)
         return true;
-    show_message(text(278));
+    show_message(text(kTextRadioUsedByRemote));
     return false;
 }
 
@@ -161,11 +161,11 @@ void update_radio_firmware_wireless(const RadioWindowStates& s)
     if (switch_radio_boot_mode(link, radio, 1) != 0) {
         // Without the radio module window the busy message (if any) stays.
         if (radio.window_open)
-            show_message(text(256));
+            show_message(text(kTextRadioCommunicationError));
     } else if (radio.chipset == 0) {
-        show_message(text(388));
+        show_message(text(kTextWirelessUpdateUnsupported));
     } else {
-        show_message(text(389));
+        show_message(text(kTextStartWirelessUpdate));
         // The update runs until this message is gone: closed by the user,
         // after five minutes, or replaced by the busy message of a
         // keep-alive.

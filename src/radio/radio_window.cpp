@@ -129,12 +129,12 @@ public:
     void set_pairing_caption(bool pairing) override
     {
         if (parts.pairing)
-            set_button_text(parts.pairing, text(pairing ? 250 : 238));
+            set_button_text(parts.pairing, text(pairing ? kTextStopPairing : kTextEnablePairing));
     }
     void set_device_warning(bool shown) override
     {
         if (parts.device_warning)
-            gtk_label_set_text(GTK_LABEL(parts.device_warning), shown ? text(263) : "");
+            gtk_label_set_text(GTK_LABEL(parts.device_warning), shown ? text(kTextFobrixRangeWarning) : "");
     }
     void set_name(const std::string& name) override
     {
@@ -396,7 +396,7 @@ void build_row(GtkWidget* box, int slot)
     r.blank = sized_label("", 207, kCell);
     gtk_box_pack_start(GTK_BOX(line), r.blank, FALSE, FALSE, 0);
 
-    r.erase = new_button(text(144));
+    r.erase = new_button(text(kTextErase));
     gtk_widget_set_size_request(r.erase, 50, kCell);
     g_signal_connect(r.erase, "clicked", G_CALLBACK(on_erase), GINT_TO_POINTER(slot));
     gtk_box_pack_start(GTK_BOX(line), r.erase, FALSE, FALSE, 0);
@@ -433,7 +433,7 @@ void WindowView::build_window()
 
     GtkWidget* header = gtk_hbox_new(FALSE, 0);
     const std::pair<const char*, int> heads[] = {
-        {text(243), 165}, {text(236), 160}, {"", 210}, {"RSSI", 50}};
+        {text(kTextButtons), 165}, {text(kTextRemoteName), 160}, {"", 210}, {"RSSI", 50}};
     for (const auto& [caption, width] : heads) {
         GtkWidget* l = sized_label(caption, width, 20);
         if (fonts.bold)
@@ -446,10 +446,10 @@ void WindowView::build_window()
         build_row(box, slot);
 
     GtkWidget* actions = gtk_hbox_new(FALSE, 4);
-    GtkWidget* erase_all = add_button(actions, text(239), G_CALLBACK(on_erase_all));
+    GtkWidget* erase_all = add_button(actions, text(kTextEraseAll), G_CALLBACK(on_erase_all));
     gtk_widget_set_size_request(erase_all, 200, 30);
-    parts.pairing = add_button(actions, text(238), G_CALLBACK(on_pairing));
-    add_button(actions, text(237), G_CALLBACK(on_reset));
+    parts.pairing = add_button(actions, text(kTextEnablePairing), G_CALLBACK(on_pairing));
+    add_button(actions, text(kTextResetRadioModule), G_CALLBACK(on_reset));
     gtk_box_pack_start(GTK_BOX(box), actions, FALSE, FALSE, 4);
 
     parts.info = sized_label("", 900, 50);
@@ -458,7 +458,7 @@ void WindowView::build_window()
     parts.device_warning = new_label("");
     gtk_widget_modify_fg(parts.device_warning, GTK_STATE_NORMAL, &kRed);
     pack(box, parts.device_warning);
-    GtkWidget* warning = new_label(text(257));
+    GtkWidget* warning = new_label(text(kTextRadioWindowWarning));
     gtk_widget_modify_fg(warning, GTK_STATE_NORMAL, &kRed);
     pack(box, warning);
 
@@ -470,9 +470,9 @@ void WindowView::build_window()
     g_object_unref(parts.name_buffer);
     gtk_widget_set_size_request(parts.name_entry, 250, -1);
     pack(name_line, parts.name_entry);
-    parts.change = add_button(name_line, text(241), G_CALLBACK(on_change));
-    parts.default_name = add_button(name_line, text(264), G_CALLBACK(on_default));
-    parts.password = add_button(name_line, text(391), G_CALLBACK(on_password));
+    parts.change = add_button(name_line, text(kTextChange), G_CALLBACK(on_change));
+    parts.default_name = add_button(name_line, text(kTextDefault), G_CALLBACK(on_default));
+    parts.password = add_button(name_line, text(kTextSetPassword), G_CALLBACK(on_password));
     gtk_box_pack_start(GTK_BOX(box), name_line, FALSE, FALSE, 4);
 
     gtk_widget_show_all(w);

@@ -524,7 +524,7 @@ void refresh_device_label(RelayState& s, const LinkState& link, RelayView& view)
 {
     std::string label;
     if (s.devices_released) {
-        label = text(297);
+        label = text(kTextDisconnected);
         s.devices_released = false;
     } else if (link.open() || can_port_open(link)) {
         const char* what = "???";
@@ -536,9 +536,9 @@ void refresh_device_label(RelayState& s, const LinkState& link, RelayView& view)
             what = "BOOT";
         else if (link.device_kind == kDeviceUsbic)
             what = "A";
-        label = textf(294, what);
+        label = textf(kTextRemoteAccessActive, what);
     } else {
-        label = text(293);
+        label = text(kTextNoUsbDeviceFound);
     }
     view.set_device_label(label);
 }
@@ -575,10 +575,10 @@ bool remote_connect(RelayState& s, LinkState& link, RadioState& radio, RelayView
 
     const auto endpoint = platform::TcpEndpoint::resolve(s.host, kRelayPort);
     if (!endpoint)
-        return fail(289, false);
+        return fail(kTextCannotResolveServerName, false);
     auto connection = endpoint->connect(kConnectTimeoutMs);
     if (!connection)
-        return fail(231, false);
+        return fail(kTextCannotConnectToServer, false);
     s.channel = tcp_relay_channel(std::move(connection));
 
     // At most 38 bytes, never cutting a character in two.
@@ -587,7 +587,7 @@ bool remote_connect(RelayState& s, LinkState& link, RadioState& radio, RelayView
         --keep;
     const std::string line = password.substr(0, keep) + "\n";
     if (!s.channel->send(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()))
-        return fail(231, false);
+        return fail(kTextCannotConnectToServer, false);
     std::uint8_t answer[2] = {};
     std::size_t got = 0;
     const std::int64_t deadline = platform::now_ms() + kLoginTimeoutMs;
@@ -599,9 +599,9 @@ bool remote_connect(RelayState& s, LinkState& link, RadioState& radio, RelayView
         got += std::size_t(n);
     }
     if (got != 2)
-        return fail(231, false);
+        return fail(kTextCannotConnectToServer, false);
     if (answer[0] != 'O' || answer[1] != 'K')
-        return fail(290, true);
+        return fail(kTextLoginFailed, true);
 
     s.idle_steps = 0;
     s.activity_countdown = 0;
@@ -668,7 +668,7 @@ void remote_relay_step(RelayState& s, LinkState& link, RadioState& radio,
         if (s.activity_countdown > 0)
             --s.activity_countdown;
         else
-            view.set_device_label(text(292));
+            view.set_device_label(text(kTextWaitingForRemoteAccess));
         relay.serial_from_port();
     } else if (n <= 0) {
         relay.lost = true;

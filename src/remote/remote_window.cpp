@@ -24,10 +24,10 @@ void show_connected(RelayState& s, bool connected)
     if (!s.window)
         return;
     set_toggle(s, connected);
-    gtk_button_set_label(GTK_BUTTON(s.toggle), text(connected ? 291 : 288));
+    gtk_button_set_label(GTK_BUTTON(s.toggle), text(connected ? kTextDisconnect : kTextConnect));
     gtk_widget_modify_bg(s.toggle, GTK_STATE_ACTIVE, connected ? &kRed : nullptr);
     gtk_widget_modify_bg(s.toggle, GTK_STATE_PRELIGHT, connected ? &kRed : nullptr);
-    gtk_label_set_text(GTK_LABEL(s.connection_label), connected ? text(295) : "");
+    gtk_label_set_text(GTK_LABEL(s.connection_label), connected ? text(kTextConnectedToMakerServer) : "");
     if (!connected)
         gtk_label_set_text(GTK_LABEL(s.device_label), "");
 }
@@ -99,7 +99,7 @@ void build_window(RemoteAccessContext& ctx)
 {
     RelayState& s = ctx.relay;
     s.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(s.window), text(286));
+    gtk_window_set_title(GTK_WINDOW(s.window), text(kTextRemoteAccess));
     gtk_window_set_resizable(GTK_WINDOW(s.window), FALSE);
     gtk_window_set_position(GTK_WINDOW(s.window), GTK_WIN_POS_CENTER);
     gtk_container_set_border_width(GTK_CONTAINER(s.window), 4);
@@ -111,7 +111,7 @@ void build_window(RemoteAccessContext& ctx)
 
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     pack(content, row);
-    pack(row, new_label(text(287)));
+    pack(row, new_label(text(kTextPassword)));
     s.password_entry = gtk_entry_new();
     gtk_entry_set_max_length(GTK_ENTRY(s.password_entry), int(kPasswordMax));
     gtk_widget_set_size_request(s.password_entry, 300, 30);
@@ -119,7 +119,7 @@ void build_window(RemoteAccessContext& ctx)
 
     GtkWidget* lower = gtk_hbox_new(FALSE, 1);
     pack(content, lower);
-    s.toggle = gtk_toggle_button_new_with_label(text(288));
+    s.toggle = gtk_toggle_button_new_with_label(text(kTextConnect));
     gtk_widget_set_size_request(s.toggle, 100, 100);
     g_signal_connect(s.toggle, "toggled", G_CALLBACK(on_toggled), &ctx);
     pack(lower, s.toggle);
@@ -136,7 +136,7 @@ void build_window(RemoteAccessContext& ctx)
     GtkWidget* gap2 = new_label("");
     gtk_widget_set_size_request(gap2, -1, 30);
     pack(column, gap2);
-    s.reconnect_check = gtk_check_button_new_with_label(text(382));
+    s.reconnect_check = gtk_check_button_new_with_label(text(kTextTryReconnect));
     pack(column, s.reconnect_check);
 
     gtk_widget_show_all(s.window);

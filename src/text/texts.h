@@ -7,6 +7,8 @@
 // side by side, so that a new row cannot be forgotten in one language.
 #pragma once
 
+#include "text/text_rows.h"
+
 #include <array>
 #include <string>
 

@@ -136,39 +136,39 @@ UpdateOutcome Check::fail(int row)
 
 UpdateOutcome Check::run()
 {
-    bar_text_ = text(228);
+    bar_text_ = text(kTextGettingServersIpAddress);
     progress(0);
     const auto server = platform::TcpEndpoint::resolve(s_.host, kUpdatePort);
     if (!server)
-        return fail(230);
+        return fail(kTextUpdateServerNotFound);
 
-    bar_text_ = text(229);
+    bar_text_ = text(kTextCheckingAvailableVersion);
     progress(0.33);
     Version v;
     {
         const auto c = server->connect(kConnectTimeoutMs);
         if (!c)
-            return fail(231);
+            return fail(kTextCannotConnectToServer);
         progress(0.66);
         if (!send(*c, version_request(s_.host)))
-            return fail(232);
+            return fail(kTextUpdateCheckError);
         std::vector<std::uint8_t> answer(kVersionAnswerMax);
         std::size_t got = 0;
         const Deadline deadline(s_.answer_deadline_ms);
         while (got < answer.size()) {
             const int wait = deadline.wait_ms(kIoTimeoutMs);
             if (wait == 0)
-                return fail(232);
+                return fail(kTextUpdateCheckError);
             const long n = c->receive(answer.data() + got, answer.size() - got, wait);
             if (n == platform::TcpConnection::kClosed)
                 break;
             if (n < 0)
-                return fail(232);
+                return fail(kTextUpdateCheckError);
             got += std::size_t(n);
         }
         const auto version = parse_version_text(http_body_text(answer.data(), got));
         if (!version)
-            return fail(232);
+            return fail(kTextUpdateCheckError);
         v = *version;
         progress(1);
     }
@@ -178,7 +178,7 @@ UpdateOutcome Check::run()
     v.patch = 0;
     if (ui_.hide_progress)
         ui_.hide_progress();
-    const bool wanted = ui_.ask && ui_.ask(textf(235, v.major, v.minor, 0));
+    const bool wanted = ui_.ask && ui_.ask(textf(kTextVersionAvailable, v.major, v.minor, 0));
     if (!wanted) {
         UpdateOutcome out = finish(UpdateResult::declined);
         out.offered = v;
@@ -201,17 +201,17 @@ UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version
         path = *chosen;
     }
 
-    bar_text_ = text(233);
+    bar_text_ = text(kTextDownloadingUpdate);
     progress(0);
     const auto c = server.connect(kConnectTimeoutMs);
     if (!c)
-        return fail(231);
+        return fail(kTextCannotConnectToServer);
     progress(0.02);
     PartFile file(path);
     if (!file.ok())
-        return fail(232);
+        return fail(kTextUpdateCheckError);
     if (!send(*c, installer_request(s_.host, v.major, v.minor)))
-        return fail(232);
+        return fail(kTextUpdateCheckError);
 
     // The first block: read until the header has ended (it may come in
     // pieces), at most 4,096 bytes.
@@ -231,29 +231,29 @@ UpdateOutcome Check::download(const platform::TcpEndpoint& server, const Version
     }
     // An answer other than 2xx is the server's error page, not an installer.
     if (got == 0 || body.length <= 0 || !http_status_ok(block.data(), got))
-        return fail(232);
+        return fail(kTextUpdateCheckError);
 
     // Whatever the server sends beyond the length it announced is not kept.
     const std::size_t length = std::size_t(body.length);
     progress(0.01);
     std::size_t written = std::min(length, got - body.offset);
     if (!file.write(block.data() + body.offset, written))
-        return fail(232);
+        return fail(kTextUpdateCheckError);
     while (written < length) {
         progress(0.01 + 0.99 * double(written) / double(length));
         const int wait = deadline.wait_ms(kIoTimeoutMs);
         if (wait == 0)
-            return fail(232); // too slow as a whole: a dripping server
+            return fail(kTextUpdateCheckError); // too slow as a whole: a dripping server
         const long n = c->receive(block.data(), std::min(kNextBlockMax, length - written), wait);
         if (n <= 0)
-            return fail(232); // cut short
+            return fail(kTextUpdateCheckError); // cut short
         if (!file.write(block.data(), std::size_t(n)))
-            return fail(232);
+            return fail(kTextUpdateCheckError);
         written += std::size_t(n);
     }
     progress(1);
     if (!file.commit())
-        return fail(232);
+        return fail(kTextUpdateCheckError);
 
     UpdateOutcome out = finish(UpdateResult::installer_saved);
     out.installer = path;

@@ -17,7 +17,7 @@ gboolean ignore_delete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 void build_progress_window(UpdateState& s)
 {
     s.progress_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(s.progress_window), text(227));
+    gtk_window_set_title(GTK_WINDOW(s.progress_window), text(kTextCheckingForUpdates));
     gtk_window_set_position(GTK_WINDOW(s.progress_window), GTK_WIN_POS_CENTER);
     gtk_window_set_resizable(GTK_WINDOW(s.progress_window), FALSE);
     gtk_window_set_deletable(GTK_WINDOW(s.progress_window), FALSE);
@@ -44,7 +44,7 @@ std::optional<std::string> choose_installer_destination(const std::string& folde
     GtkWidget* parent = widget_state().main_window;
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
         text(kTextSaveInstallerTitle), parent ? GTK_WINDOW(parent) : nullptr,
-        GTK_FILE_CHOOSER_ACTION_SAVE, text(24), GTK_RESPONSE_CANCEL, text(142),
+        GTK_FILE_CHOOSER_ACTION_SAVE, text(kTextCancel), GTK_RESPONSE_CANCEL, text(kTextSave),
         GTK_RESPONSE_ACCEPT, nullptr);
     gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
     const std::string start =
@@ -116,7 +116,7 @@ void toggle_update_check(UpdateState& s, const std::function<void(bool)>& relabe
     if (!out.text.empty())
         show_message(out.text);
     else if (out.result == UpdateResult::up_to_date)
-        show_message(text(234));
+        show_message(text(kTextLatestVersion));
 }
 
 } // namespace tq

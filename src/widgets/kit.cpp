@@ -234,7 +234,7 @@ void show_message(const char* text)
 {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     take_message_slot(window);
-    gtk_window_set_title(GTK_WINDOW(window), tq::text(23));
+    gtk_window_set_title(GTK_WINDOW(window), tq::text(kTextMessage));
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
@@ -291,9 +291,9 @@ gboolean refuse_delete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 bool ask_question(GtkWidget* parent, const char* text)
 {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
-        tq::text(220), parent ? GTK_WINDOW(parent) : nullptr,
-        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), tq::text(0),
-        GTK_RESPONSE_ACCEPT, tq::text(1), GTK_RESPONSE_REJECT, nullptr);
+        tq::text(kTextQuestion), parent ? GTK_WINDOW(parent) : nullptr,
+        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), tq::text(kTextYes),
+        GTK_RESPONSE_ACCEPT, tq::text(kTextNo), GTK_RESPONSE_REJECT, nullptr);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_deletable(GTK_WINDOW(dialog), FALSE);
     GtkWidget* label = new_label(text);

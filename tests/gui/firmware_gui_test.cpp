@@ -251,7 +251,7 @@ TEST_F(FirmwareGui, FileDialogKeepsTheLinkServicedAndRemembersTheFolder)
     act_as_user(&user);
 
     FileChooserRequest request;
-    request.title = text(26);
+    request.title = text(kTextSelectFirmwareFile);
     request.patterns = {"*.bin"};
     request.folder = dir.path();
     std::string remembered;
@@ -276,7 +276,7 @@ TEST_F(FirmwareGui, CancelledFileDialogReturnsNothing)
     };
     act_as_user(&user);
     FileChooserRequest request;
-    request.title = text(26);
+    request.title = text(kTextSelectFirmwareFile);
     bool remembered = false;
     EXPECT_FALSE(choose_file_polling(s.link, request, [&](const std::string&) { remembered = true; }));
     EXPECT_FALSE(remembered);

@@ -21,7 +21,7 @@ GtkWidget* question_window()
     for (GList* l = windows; l; l = l->next) {
         GtkWidget* w = GTK_WIDGET(l->data);
         const char* title = gtk_window_get_title(GTK_WINDOW(w));
-        if (GTK_WIDGET_VISIBLE(w) && title && std::string(title) == text(220))
+        if (GTK_WIDGET_VISIBLE(w) && title && std::string(title) == text(kTextQuestion))
             found = w;
     }
     g_list_free(windows);
@@ -89,10 +89,10 @@ gboolean fitter_step(gpointer data)
         close_by_window_manager(q);
         return TRUE;
     case Fitter::kYes:
-        click_caption(q, text(0));
+        click_caption(q, text(kTextYes));
         return TRUE;
     case Fitter::kNo:
-        click_caption(q, text(1));
+        click_caption(q, text(kTextNo));
         return TRUE;
     }
     return TRUE;

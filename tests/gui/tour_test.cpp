@@ -275,19 +275,19 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
     shoot_new("console");
     close_console_window(a.monitor);
 
-    click(main, 5); // "Signal monitor"
+    click(main, kTextSignalMonitor);
     run(40);
     shoot_new("signal-monitor");
-    click(main, 138); // "Event memory"
+    click(main, kTextEventMemory);
     run(40);
     shoot_new("event-memory");
-    click(main, 139); // "Diagnostics"
+    click(main, kTextDiagnostics);
     run(300);
     shoot_new("diagnostics");
     close_tool_windows(a);
     run(2);
 
-    click(main, 300); // "Additional modules"
+    click(main, kTextAdditionalModules);
     run(20);
     shoot_new("additional-modules");
     GtkWidget* modules = a.modules.window;
@@ -356,7 +356,7 @@ TEST_P(Tour, EveryWindowFitsAndShowsTheUnit)
     run_firmware_update(firmware_window_states(a, host), kFirmwareSwitch);
     platform::set_event_pump([] { test::pump_gtk(1); });
     const std::string ending = reader.read;
-    EXPECT_EQ(ending, text(29)); // "Successfully programmed device."
+    EXPECT_EQ(ending, text(kTextProgrammedSuccessfully)); // "Successfully programmed device."
     EXPECT_TRUE(photographed);
 
     // The unit comes back with its new firmware.

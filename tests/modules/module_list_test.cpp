@@ -287,7 +287,7 @@ TEST(ModuleList, AuxModulesExcludeEachOther)
     EXPECT_EQ(u.written_at(1044), Bytes{0x02});
     EXPECT_EQ(u.m.rows[8].status, RowStatus::Active);
     EXPECT_EQ(u.m.rows[2].status, RowStatus::None);
-    EXPECT_EQ(u.aux_texts, std::vector<std::string>{text(89)}); // "5 - ..."
+    EXPECT_EQ(u.aux_texts, std::vector<std::string>{text(kTextAuxMode5)}); // "5 - ..."
 
     // And back: the AUX-FORTIN row is switched on with bit 7, so the unit,
     // the list and the settings page all see it active.
