@@ -66,7 +66,6 @@ inline constexpr int kTextHazardPerimeterTypeC = 57;
 inline constexpr int kTextHazardPerimeterTypeD = 58;
 inline constexpr int kTextCanBusControl = 59;
 inline constexpr int kTextCanControlDisabled = 60;
-inline constexpr int kTextCanHazardLock = 64;
 inline constexpr int kTextCanCentralLock = 67;
 inline constexpr int kTextAudibleConfirmation = 68;
 inline constexpr int kTextPulseLengthSetup = 69;
