@@ -407,7 +407,7 @@ void WindowView::build_window()
 {
     GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     states.radio->window = w;
-    gtk_window_set_title(GTK_WINDOW(w), text(258));
+    gtk_window_set_title(GTK_WINDOW(w), text(kTextRadioModuleTitle));
     gtk_container_set_border_width(GTK_CONTAINER(w), 4);
     g_signal_connect(w, "delete-event", G_CALLBACK(on_delete), nullptr);
     g_signal_connect(w, "destroy", G_CALLBACK(on_destroy), nullptr);

@@ -227,6 +227,7 @@ inline constexpr int kTextCentralLockClosing = 253;
 inline constexpr int kTextAlarmNo = 254;
 inline constexpr int kTextRadioCommunicationError = 256;
 inline constexpr int kTextRadioWindowWarning = 257;
+inline constexpr int kTextRadioModuleTitle = 258;
 inline constexpr int kTextRadioFirmwareUpdate = 259;
 inline constexpr int kTextSaveToFlash = 260;
 inline constexpr int kTextTooManyPaired = 261;
