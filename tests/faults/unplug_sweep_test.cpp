@@ -42,9 +42,6 @@ namespace {
 using Memory = std::array<std::uint8_t, 65536>;
 using Bytes = std::vector<std::uint8_t>;
 
-// The programmer variant the next operation is built with.
-sim::Variant g_variant = sim::Variant::Programmer64;
-
 const char* variant_name(sim::Variant v)
 {
     return v == sim::Variant::Programmer8 ? "8-byte reports" : "64-byte reports";
@@ -148,19 +145,18 @@ template <class After> struct WholeRun {
 
 // Runs Op whole once, then once for every earlier unplug point, with the
 // programmer variant given. Op is built fresh for each run (with its own virtual
-// clock); it has arm(n), run(), reports(), elapsed_ms() and after().
-// check(op, n, whole) judges the run cut after n reports; its virtual time
-// must stay within the whole run's plus slack_ms, the bounded waits a cut
-// may add.
-template <class Op, class Check>
-void sweep(sim::Variant variant, std::int64_t slack_ms, Check check)
+// clock) from the variant and args; it has arm(n), run(), reports(),
+// elapsed_ms() and after(). check(op, n, whole) judges the run cut after n
+// reports; its virtual time must stay within the whole run's plus slack_ms,
+// the bounded waits a cut may add.
+template <class Op, class Check, class... Args>
+void sweep(sim::Variant variant, std::int64_t slack_ms, Check check, const Args&... args)
 {
     SCOPED_TRACE(variant_name(variant));
-    g_variant = variant;
     WholeRun<decltype(std::declval<Op&>().after())> whole;
     {
         SCOPED_TRACE("whole run");
-        Op op;
+        Op op(variant, args...);
         op.arm(-1);
         op.run();
         whole.reports = op.reports();
@@ -177,7 +173,7 @@ void sweep(sim::Variant variant, std::int64_t slack_ms, Check check)
     for (long n = 0; n < whole.reports; ++n) {
         SCOPED_TRACE("unplugged after " + std::to_string(n) + " of " +
                      std::to_string(whole.reports) + " reports");
-        Op op;
+        Op op(variant, args...);
         op.arm(n);
         op.run();
         longest = std::max(longest, op.elapsed_ms());
@@ -197,7 +193,8 @@ constexpr sim::Variant kBothVariants[] = {sim::Variant::Programmer64, sim::Varia
 // ---- Connecting: identification and the silent configuration load ---------
 
 struct ConnectOp : test::SimLink, Bench {
-    ConnectOp() : test::SimLink(g_variant), Bench(static_cast<test::SimLink&>(*this))
+    ConnectOp(sim::Variant variant)
+        : test::SimLink(variant), Bench(static_cast<test::SimLink&>(*this))
     {
         sim::fill_demo_configuration(programmer.unit);
         connection = ConnectionState{};
@@ -260,7 +257,8 @@ TEST(UnplugSweep, Connect)
 // ---- Configuration load and save -------------------------------------------
 
 struct ConfigOp : test::SimLink, Bench {
-    ConfigOp() : test::SimLink(g_variant), Bench(static_cast<test::SimLink&>(*this))
+    ConfigOp(sim::Variant variant)
+        : test::SimLink(variant), Bench(static_cast<test::SimLink&>(*this))
     {
         sim::fill_demo_configuration(programmer.unit);
         open();
@@ -275,6 +273,7 @@ struct ConfigOp : test::SimLink, Bench {
 };
 
 struct LoadOp : ConfigOp {
+    using ConfigOp::ConfigOp;
     void run() { result = load_configuration(config, link, kLoadFromUnit); }
     // What the pages show once loaded.
     std::vector<std::string> after() const
@@ -315,7 +314,7 @@ TEST(UnplugSweep, ConfigurationLoad)
 }
 
 struct SaveOp : ConfigOp {
-    SaveOp()
+    explicit SaveOp(sim::Variant variant) : ConfigOp(variant)
     {
         load_configuration(config, link, kLoadSilent);
         // The fitter's edits, spread over several blocks.
@@ -372,7 +371,8 @@ TEST(UnplugSweep, ConfigurationSave)
 // ---- Emergency/service PIN -------------------------------------------------
 
 struct PinOp : test::SimLink, Bench {
-    PinOp() : test::SimLink(g_variant), Bench(static_cast<test::SimLink&>(*this))
+    PinOp(sim::Variant variant)
+        : test::SimLink(variant), Bench(static_cast<test::SimLink&>(*this))
     {
         open();
         std::memcpy(programmer.unit.memory.data() + kServicePinAddress, "\1\2\3\4", 5);
@@ -431,20 +431,18 @@ const Bytes& firmware_file()
     return file;
 }
 
-// The firmware update's mode for the next operation: from the menu of a
-// connected unit, or with "Program" when the search found the bootloader.
-int g_firmware_mode = kFirmwareSwitch;
-
+// The firmware update from the menu of a connected unit (kFirmwareSwitch),
+// or with "Program" when the search found the bootloader (kFirmwareNoSwitch).
 struct FirmwareOp : test::SimLink, Bench {
-    FirmwareOp()
-        : test::SimLink(g_variant), Bench(static_cast<test::SimLink&>(*this)),
-          bootloader(sim::attach_bootloader(programmer)), mode(g_firmware_mode)
+    FirmwareOp(sim::Variant variant, int firmware_mode)
+        : test::SimLink(variant), Bench(static_cast<test::SimLink&>(*this)),
+          bootloader(sim::attach_bootloader(programmer)), mode(firmware_mode)
     {
         sim::fill_demo_configuration(programmer.unit);
         if (mode == kFirmwareNoSwitch) {
             // A unit left in its bootloader by an earlier update; the
             // bootloader dialog has closed the handle.
-            bootloader.unit_variant = g_variant;
+            bootloader.unit_variant = variant;
             programmer.set_variant(sim::Variant::Bootloader);
             connection.state = kSearching;
         } else {
@@ -529,20 +527,19 @@ TEST(UnplugSweep, FirmwareUpdate)
     };
     for (int mode : {kFirmwareSwitch, kFirmwareNoSwitch}) {
         SCOPED_TRACE(mode == kFirmwareSwitch ? "from the menu" : "from the bootloader dialog");
-        g_firmware_mode = mode;
         // A cut costs at most the 24 searches for the bootloader.
         for (sim::Variant variant : kBothVariants)
-            sweep<FirmwareOp>(variant, 10'000, check);
+            sweep<FirmwareOp>(variant, 10'000, check, mode);
     }
 }
 
 // ---- Radio module firmware: .ble loader and DFU package --------------------
 
 struct RadioOp : test::RadioSim, Bench {
-    RadioOp() : Bench(RadioSim::s)
+    explicit RadioOp(sim::Variant variant) : Bench(RadioSim::s)
     {
         radio.window_open = false;
-        s.programmer.set_variant(g_variant);
+        s.programmer.set_variant(variant);
         s.open();
     }
     void run() { result = run_radio_file_update(link, radio, kind, *file, {}); }
@@ -554,7 +551,7 @@ struct RadioOp : test::RadioSim, Bench {
 };
 
 struct BleOp : RadioOp {
-    BleOp()
+    explicit BleOp(sim::Variant variant) : RadioOp(variant)
     {
         static const Bytes ble = [] {
             Bytes b(kBleMagic.begin(), kBleMagic.end());
@@ -589,7 +586,7 @@ const Bytes& dfu_package()
 }
 
 struct DfuOp : RadioOp {
-    DfuOp()
+    explicit DfuOp(sim::Variant variant) : RadioOp(variant)
     {
         module.chipset = 1;
         kind = RadioFileKind::Package;
@@ -651,10 +648,9 @@ TEST(UnplugSweep, RadioDfuUpdate) { radio_sweep<DfuOp>(); }
 
 // ---- Module activate -------------------------------------------------------
 
-int g_module_row = 6;
-
 struct ActivateOp : test::SimLink, Bench {
-    ActivateOp() : test::SimLink(g_variant), Bench(static_cast<test::SimLink&>(*this))
+    ActivateOp(sim::Variant variant, int module_row)
+        : test::SimLink(variant), Bench(static_cast<test::SimLink&>(*this)), row(module_row)
     {
         sim::AlarmUnit& u = programmer.unit;
         bus = sim::install_onewire_bus(u);
@@ -683,7 +679,7 @@ struct ActivateOp : test::SimLink, Bench {
     std::shared_ptr<sim::OneWireBus> bus;
     ModulesState m;
     std::vector<std::string> messages;
-    int row = g_module_row;
+    int row;
 };
 
 // The row's identifier slot and mode byte hold what the whole activation
@@ -736,9 +732,8 @@ TEST(UnplugSweep, ModuleActivate)
     // AUX-FORTIN's is cleared).
     for (int row : {6, 8}) {
         SCOPED_TRACE("row " + std::to_string(row));
-        g_module_row = row;
         for (sim::Variant variant : kBothVariants)
-            sweep<ActivateOp>(variant, 5'000, check);
+            sweep<ActivateOp>(variant, 5'000, check, row);
     }
 }
 
