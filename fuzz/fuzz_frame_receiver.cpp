@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link.port = &port;
     std::size_t text_seen = 0;
     link.text_sink = [&](std::string_view t) { text_seen += t.size(); };
-    if (tq::device_open(link) != tq::kOpenProgrammer)
+    if (tq::device_open(link) != tq::OpenResult::Programmer)
         return 0;
     // Each poll consumes at least one report or finds none left.
     for (std::size_t i = 0; i <= reports.input.size() + 2 && link.open(); ++i) {

@@ -283,7 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StreamPort port(data + 2, size - 2);
     tq::LinkState link;
     link.port = &port;
-    if (tq::device_open(link) != tq::kOpenProgrammer)
+    if (tq::device_open(link) != tq::OpenResult::Programmer)
         __builtin_trap();
     const std::int64_t start = tq::platform::now_ms();
     run(link, data[0], data[1]);

@@ -91,7 +91,7 @@ bool still_there(Session& s)
     if (s.unit_answers())
         return true;
     device_close(s.link);
-    const bool bootloader = device_open(s.link) == kOpenBootloader;
+    const bool bootloader = device_open(s.link) == OpenResult::Bootloader;
     device_close(s.link);
     return bootloader;
 }

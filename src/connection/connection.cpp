@@ -86,12 +86,12 @@ void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
         c.can_check_pending = false;
     }
     switch (device_open(link)) {
-    case kOpenProgrammer:
+    case OpenResult::Programmer:
         call(ui.set_status, text(kTextPleaseWait));
         poll_reply(link);
         c.state = kWaitingForUnit;
         break;
-    case kOpenBootloader:
+    case OpenResult::Bootloader:
         device_close(link, "a unit waiting in its bootloader");
         call(ui.bootloader_found);
         device_close(link); // whatever the dialog opened is not ours to keep

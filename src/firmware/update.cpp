@@ -102,7 +102,7 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
     let_gui_run(kSettleBeforeSearchMs);
     bool found = false;
     for (int i = 0; i < kBootloaderSearches && !found; ++i) {
-        found = device_open(link) == kOpenBootloader;
+        found = device_open(link) == OpenResult::Bootloader;
         if (!found) {
             device_close(link); // a programmer that is still there is not ours now
             let_gui_run(kSearchPauseMs);

@@ -88,12 +88,12 @@ bool write_report(LinkState& link, const std::uint8_t* report, std::size_t size,
 
 } // namespace
 
-int device_open(LinkState& link)
+OpenResult device_open(LinkState& link)
 {
     platform::sleep_ms(40);
     link.programmer_unopenable = false;
     if (!link.port)
-        return kOpenNone;
+        return OpenResult::None;
 
     const auto plugged = link.port->plugged_in(kVendorId);
     const auto try_open = [&](std::uint16_t product) {
@@ -116,24 +116,24 @@ int device_open(LinkState& link)
         }
     }
     if (!link.device)
-        return kOpenNone;
+        return OpenResult::None;
     link.programmer_unopenable = false;
 
     const std::string product = link.device->product_string();
     if (product == "USB Bootloader") {
-        link.device_kind = kDeviceBootloader;
-        return kOpenBootloader;
+        link.device_kind = DeviceKind::Bootloader;
+        return OpenResult::Bootloader;
     }
     if (product == "USB HID Progr") {
-        link.device_kind = kDeviceProgrammer;
-        return kOpenProgrammer;
+        link.device_kind = DeviceKind::Programmer;
+        return OpenResult::Programmer;
     }
     if (product == "USBIC") {
-        link.device_kind = kDeviceUsbic;
-        return kOpenProgrammer;
+        link.device_kind = DeviceKind::Usbic;
+        return OpenResult::Programmer;
     }
     device_close(link, "not a programmer: product string \"" + product + "\"");
-    return kOpenNone;
+    return OpenResult::None;
 }
 
 void device_close(LinkState& link, std::string_view reason)
@@ -141,7 +141,7 @@ void device_close(LinkState& link, std::string_view reason)
     if (link.device)
         note(link, "device closed: ", reason);
     link.device.reset();
-    link.device_kind = kDeviceNone;
+    link.device_kind = DeviceKind::None;
 }
 
 bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, std::size_t count)
@@ -161,7 +161,7 @@ bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, st
         if (!write_report(link, report.data(), size, size))
             return false;
     }
-    if (link.device_kind == kDeviceUsbic)
+    if (link.device_kind == DeviceKind::Usbic)
         protocol_pause(link, kUsbicPauseMs);
     return true;
 }

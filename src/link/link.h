@@ -23,20 +23,23 @@ inline constexpr std::uint16_t kVendorId = 0x12AA;
 inline constexpr std::uint16_t kProduct64 = 0xF1C9;
 inline constexpr std::array<std::uint16_t, 3> kProducts8 = {0xF1F7, 0xF1F5, 0xF1F4};
 
-enum DeviceKind : int {
-    kDeviceNone = 0,
-    kDeviceProgrammer = 1, // "USB HID Progr"
-    kDeviceBootloader = 2, // "USB Bootloader"
-    kDeviceUsbic = 3,      // "USBIC": a programmer that needs a pause after each frame
+// What the open device is, by its product string. The values are the
+// digits the relay's status reports.
+enum class DeviceKind : int {
+    None = 0,
+    Programmer = 1, // "USB HID Progr"
+    Bootloader = 2, // "USB Bootloader"
+    Usbic = 3,      // "USBIC": a programmer that needs a pause after each frame
 };
 
-// Results of device_open.
-enum OpenResult : int { kOpenNone = 0, kOpenProgrammer = 1, kOpenBootloader = 2 };
+// What device_open found: nothing it can use, a programmer (either kind),
+// or a unit's bootloader.
+enum class OpenResult { None, Programmer, Bootloader };
 
 struct LinkState {
     HidPort* port = nullptr;            // where devices are opened; hidapi unless simulated
     std::unique_ptr<HidDevice> device;  // the open programmer; null: no device
-    int device_kind = kDeviceNone;
+    DeviceKind device_kind = DeviceKind::None;
     // The last device_open saw a programmer plugged in that could not be
     // opened (no permission: udev rule missing, or the user is not at the
     // seat).
@@ -79,7 +82,7 @@ struct LinkState {
     const std::uint8_t* payload() const { return reply.data() + 2; }
 };
 
-int device_open(LinkState& link);
+OpenResult device_open(LinkState& link);
 // Closes the device; the reason goes into the support trace.
 void device_close(LinkState& link, std::string_view reason = "closed by the program");
 

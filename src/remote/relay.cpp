@@ -170,8 +170,8 @@ bool Relay::send_status()
     refresh_device_label(s_, link_, view_);
     std::uint8_t status = '!';
     const std::uint8_t port = link_.serial.can_port_state;
-    if (link_.open() && link_.device_kind >= 1 && link_.device_kind <= 3) {
-        status = std::uint8_t('0' + link_.device_kind);
+    if (link_.open() && link_.device_kind != DeviceKind::None) {
+        status = std::uint8_t('0' + int(link_.device_kind));
     } else if (port == kCanPortOpen) {
         status = '#';
     } else if (port == kCanPortDriverMissing) {
@@ -220,7 +220,7 @@ void Relay::collect_pending(bool text_only)
 
 void Relay::collected_replies()
 {
-    if (link_.device_kind != kDeviceProgrammer && link_.device_kind != kDeviceUsbic) {
+    if (link_.device_kind != DeviceKind::Programmer && link_.device_kind != DeviceKind::Usbic) {
         send({'@', '!'});
         return;
     }
@@ -530,11 +530,11 @@ void refresh_device_label(RelayState& s, const LinkState& link, RelayView& view)
         const char* what = "???";
         if (can_port_open(link))
             what = "CAN";
-        else if (link.device_kind == kDeviceProgrammer)
+        else if (link.device_kind == DeviceKind::Programmer)
             what = "M";
-        else if (link.device_kind == kDeviceBootloader)
+        else if (link.device_kind == DeviceKind::Bootloader)
             what = "BOOT";
-        else if (link.device_kind == kDeviceUsbic)
+        else if (link.device_kind == DeviceKind::Usbic)
             what = "A";
         label = textf(kTextRemoteAccessActive, what);
     } else {

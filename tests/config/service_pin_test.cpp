@@ -25,7 +25,7 @@ struct PinOnUnit : ::testing::Test {
     void SetUp() override
     {
         sim.programmer.unit.identity.minor = 81; // 4.81: version word 1105
-        ASSERT_EQ(sim.open(), 1);
+        ASSERT_EQ(sim.open(), OpenResult::Programmer);
         auto& m = sim.programmer.unit.memory;
         m[1106] = 4;
         m[1107] = 0x0A;

@@ -29,7 +29,7 @@ struct EventStep : ::testing::Test {
     void SetUp() override
     {
         text_state().texts = &kTextsEnglish;
-        ASSERT_EQ(sim.open(), 1);
+        ASSERT_EQ(sim.open(), OpenResult::Programmer);
         auto& m = sim.programmer.unit.memory;
         m[640] = 1;
         m[641] = 12;

@@ -79,7 +79,7 @@ TEST_F(Update, WholeUpdateLeavesExactlyImagePaddingAndMarkerInFlash)
     const std::size_t size = file.size() - 16;
     const std::size_t blocks = (size + 55) / 56;
     log.choices = {dir.write_bytes("new.bin", file)};
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
 
     EXPECT_EQ(run(kFirmwareSwitch), 1);
     EXPECT_EQ(log.messages, std::vector<std::string>{"Successfully programmed device."});
@@ -164,7 +164,7 @@ TEST_F(Update, WithoutADeviceOnlyTheProgramPathRuns)
 TEST_F(Update, CancelLeavesEverythingAsItWas)
 {
     log.choices = {std::nullopt};
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     EXPECT_EQ(run(kFirmwareSwitch), 1);
     EXPECT_EQ(log.chooser_opened, 1);
     EXPECT_TRUE(log.events.empty());
@@ -197,7 +197,7 @@ TEST_F(Update, FileDialogOpensAgainAfterUnreadableOrShortFileButNotAfterBadOne)
         test::UiLog l;
         l.choices = c.choices;
         FirmwareState f;
-        ASSERT_EQ(unit.open(), kOpenProgrammer);
+        ASSERT_EQ(unit.open(), OpenResult::Programmer);
         EXPECT_EQ(update_firmware(unit.link, f, l.ui(), kFirmwareSwitch), 1);
         EXPECT_EQ(l.messages, c.messages) << c.choices[0].value_or("");
         EXPECT_EQ(l.chooser_opened, c.dialogs);
@@ -219,7 +219,7 @@ TEST_F(Update, UnusableFileInAutoflashModeReturnsZeroSilently)
         // Only a file that cannot be opened is reported, as everywhere.
         {dir.path() + "/gone.bin", {"Error opening file"}},
     };
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     for (const Case& c : cases) {
         log.messages.clear();
         fw.autoflash_file = c.file;
@@ -274,7 +274,7 @@ TEST_F(Update, EveryFailureEndsWithItsMessageAndAnEmptyLink)
         c.setup(unit, l);
         l.choices = {folder.write_bytes("f.bin", test::firmware_file(c.image))};
         FirmwareState f;
-        ASSERT_EQ(unit.open(), kOpenProgrammer);
+        ASSERT_EQ(unit.open(), OpenResult::Programmer);
         const std::int64_t start = platform::now_ms();
 
         EXPECT_EQ(update_firmware(unit.link, f, l.ui(), kFirmwareSwitch), 1) << c.what;
@@ -302,7 +302,7 @@ TEST_F(Update, UnplugDuringProgrammingOffersTheBootloaderDialogAgain)
         if (t == "50%")
             s.programmer.plugged = false;
     };
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     EXPECT_EQ(run(kFirmwareSwitch), 1);
     EXPECT_EQ(log.messages, std::vector<std::string>{"Write error!"});
     EXPECT_FALSE(s.link.open());
@@ -330,7 +330,7 @@ TEST_F(Update, UnplugDuringProgrammingOffersTheBootloaderDialogAgain)
 TEST_F(Update, AnUpdateDoesNotStartInsideAnother)
 {
     log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000))};
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     int inner = -1;
     log.on_bar_text = [&](const std::string& t) {
         if (t == "Erasing flash memory...")
@@ -349,7 +349,7 @@ TEST_F(Update, AnUpdateDoesNotStartInsideAnother)
 TEST_F(Update, TheConfigurationIsKeptBeforeTheUpdateWrites)
 {
     log.choices = {dir.write_bytes("new.bin", test::firmware_file(10'000)), dir / "new.bin"};
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     s.programmer.unit.memory[548] = '4'; // a TQPIN to recognise
     ConfigState config;
     begin_config_session(config, UnitKind{512, 4 * 256 + 81});

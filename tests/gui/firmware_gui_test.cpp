@@ -170,7 +170,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
     test::SimUnit s;
     test::TempFolder dir;
     const std::string file = dir.write_bytes("new.bin", test::firmware_file(40'000));
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     FirmwareState fw;
     GtkWidget* status = gtk_label_new("TQ512-0481");
     GtkWidget* hardware = gtk_label_new("(NORDAVEL TQ512)  ");
@@ -232,7 +232,7 @@ TEST_F(FirmwareGui, WholeUpdateThroughItsWindows)
 TEST_F(FirmwareGui, FileDialogKeepsTheLinkServicedAndRemembersTheFolder)
 {
     test::SimUnit s;
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     test::TempFolder dir;
     const std::string file = dir.write_bytes("new.bin", test::firmware_file(10'000));
     for (int i = 0; i < 3; ++i)

@@ -38,7 +38,7 @@ protected:
         bus = sim::install_demo_onewire_bus(programmer->unit);
         port = std::make_unique<sim::SimPort>(*programmer);
         a.link.port = port.get();
-        ASSERT_NE(device_open(a.link), 0);
+        ASSERT_NE(device_open(a.link), OpenResult::None);
         a.connection.firmware_version = programmer->unit.identity.firmware_version();
         a.connection.state = kConnected;
         a.modules.output_state = {0, 0};

@@ -66,7 +66,7 @@ struct MonitorWindows : ::testing::Test {
         text_state().language_index = 0; // the added rows follow the index
         setenv("TZ", "UTC", 1);
         tzset();
-        ASSERT_EQ(sim.open(), 1);
+        ASSERT_EQ(sim.open(), OpenResult::Programmer);
         peer = sim::add_monitor_peer(sim.programmer.unit);
         m.link = &sim.link;
         m.console.wall_clock = [] { return std::time_t(1715954580); }; // 2024-05-17 14:03:00
@@ -359,7 +359,7 @@ TEST_F(MonitorWindows, DiagnosticsShowStatusRepliesWithTheirColours)
     device_close(sim.link);
     open_diagnostics_window(tools);
     EXPECT_EQ(tools.diagnostics_window, nullptr) << "no programmer: nothing opens";
-    ASSERT_EQ(sim.open(), 1);
+    ASSERT_EQ(sim.open(), OpenResult::Programmer);
 
     open_diagnostics_window(tools);
     ASSERT_NE(tools.diagnostics_window, nullptr);

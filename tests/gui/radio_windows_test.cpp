@@ -45,7 +45,7 @@ protected:
         module.heard = 0b11;
         bus->devices = {receiver.id};
         a.link.port = &port;
-        ASSERT_NE(device_open(a.link), 0);
+        ASSERT_NE(device_open(a.link), OpenResult::None);
         a.connection.firmware_version = 1044;
         a.connection.state = kConnected;
         a.modules.radio_onewire_id = {0xA1, 0x52, 0x10, 0x07, 0x00, 0x00, 0x00, 0x3C};

@@ -30,7 +30,7 @@ struct Scripted {
     test::ScriptedPort port;
     LinkState link;
     std::string console;
-    int opened = 0;
+    OpenResult opened = OpenResult::None;
 };
 
 TEST(Link, OpensEachProductByItsProductString)
@@ -38,21 +38,21 @@ TEST(Link, OpensEachProductByItsProductString)
     struct Case {
         int report_size;
         const char* product;
-        int result;
-        int kind;
+        OpenResult result;
+        DeviceKind kind;
     } cases[] = {
-        {64, "USB HID Progr", kOpenProgrammer, kDeviceProgrammer},
-        {8, "USB HID Progr", kOpenProgrammer, kDeviceProgrammer},
-        {8, "USBIC", kOpenProgrammer, kDeviceUsbic},
-        {64, "USB Bootloader", kOpenBootloader, kDeviceBootloader},
-        {64, "Some Keyboard", kOpenNone, kDeviceNone},
+        {64, "USB HID Progr", OpenResult::Programmer, DeviceKind::Programmer},
+        {8, "USB HID Progr", OpenResult::Programmer, DeviceKind::Programmer},
+        {8, "USBIC", OpenResult::Programmer, DeviceKind::Usbic},
+        {64, "USB Bootloader", OpenResult::Bootloader, DeviceKind::Bootloader},
+        {64, "Some Keyboard", OpenResult::None, DeviceKind::None},
     };
     for (const Case& c : cases) {
         Scripted s(c.report_size, c.product);
         EXPECT_EQ(s.opened, c.result) << c.product;
         EXPECT_EQ(s.link.device_kind, c.kind) << c.product;
-        EXPECT_EQ(s.link.open(), c.result != kOpenNone) << c.product;
-        if (c.result != kOpenNone) {
+        EXPECT_EQ(s.link.open(), c.result != OpenResult::None) << c.product;
+        if (c.result != OpenResult::None) {
             EXPECT_EQ(s.link.report_size, c.report_size);
         }
     }
@@ -83,18 +83,18 @@ TEST(Link, TellsAProgrammerThatIsPluggedInButCannotBeOpened)
     using P = std::vector<std::uint16_t>;
     struct Case {
         P plugged, openable;
-        int result;
+        OpenResult result;
         bool unopenable;
         P tried;
     } cases[] = {
         // Nothing plugged in: no product is tried at all.
-        {{}, {}, kOpenNone, false, {}},
-        {{0xF1F5}, {}, kOpenNone, true, {0xF1F5}},
-        {{0xF1C9, 0xF1F4}, {}, kOpenNone, true, {0xF1C9, 0xF1F4}},
-        {{0xF1C9, 0xF1F4}, {0xF1F4}, kOpenProgrammer, false, {0xF1C9, 0xF1F4}},
-        {{0xF1F7}, {0xF1F7}, kOpenProgrammer, false, {0xF1F7}},
+        {{}, {}, OpenResult::None, false, {}},
+        {{0xF1F5}, {}, OpenResult::None, true, {0xF1F5}},
+        {{0xF1C9, 0xF1F4}, {}, OpenResult::None, true, {0xF1C9, 0xF1F4}},
+        {{0xF1C9, 0xF1F4}, {0xF1F4}, OpenResult::Programmer, false, {0xF1C9, 0xF1F4}},
+        {{0xF1F7}, {0xF1F7}, OpenResult::Programmer, false, {0xF1F7}},
         // Another maker's device of this vendor is not a programmer.
-        {{0x4F58}, {}, kOpenNone, false, {}},
+        {{0x4F58}, {}, OpenResult::None, false, {}},
     };
     for (const Case& c : cases) {
         platform::ScopedVirtualClock clock;
@@ -222,7 +222,7 @@ TEST(Link, TalksToTheSimulatedProgrammerInBothReportSizes)
 {
     for (auto variant : {sim::Variant::Programmer64, sim::Variant::Programmer8, sim::Variant::Usbic}) {
         test::SimLink s(variant);
-        ASSERT_EQ(s.open(), kOpenProgrammer);
+        ASSERT_EQ(s.open(), OpenResult::Programmer);
         send_command(s.link, 0x04);
         ASSERT_EQ(poll_reply(s.link), 1);
         EXPECT_EQ(s.link.reply_code(), 0x08);
@@ -237,12 +237,12 @@ TEST(Link, TalksToTheSimulatedProgrammerInBothReportSizes)
 TEST(Link, UnplugMidFrameLeavesNoDeviceAndNoHang)
 {
     test::SimLink s(sim::Variant::Programmer8);
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     s.programmer.faults.unplug_after_reports = 1; // the frame needs two reports
     EXPECT_FALSE(send_command(s.link, 0x01));
     EXPECT_FALSE(s.link.open());
     EXPECT_EQ(poll_reply(s.link), 0);
-    EXPECT_EQ(s.open(), kOpenNone);
+    EXPECT_EQ(s.open(), OpenResult::None);
 }
 
 // The support trace: opens with what was asked, reports and frames both
@@ -258,7 +258,7 @@ TEST(Link, TraceTellsWhatCrossedTheLinkAndWhy)
     s.link.port = traced.get();
     s.link.trace = trace.get();
 
-    ASSERT_EQ(s.open(), kOpenProgrammer);
+    ASSERT_EQ(s.open(), OpenResult::Programmer);
     s.clock->advance(1234);
     ASSERT_TRUE(send_command(s.link, 0x01));
     EXPECT_EQ(poll_reply(s.link), 1);

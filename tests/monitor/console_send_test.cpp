@@ -10,7 +10,7 @@ namespace {
 struct ConsoleSend : ::testing::Test {
     void SetUp() override
     {
-        ASSERT_EQ(sim.open(), 1);
+        ASSERT_EQ(sim.open(), OpenResult::Programmer);
         sim.link.text_sink = [this](std::string_view t) { console_log(c, t, true); };
         c.wall_clock = [] { return std::time_t(0); };
         // A command that the unit answers with a text first, then data.

@@ -61,7 +61,7 @@ TEST(SignalMonitor, OnlyButtonsWhoseBitChangedAreRedrawn)
 TEST(SignalMonitor, PollAppliesSignalRepliesAndAlwaysAsksAgain)
 {
     test::SimLink sim;
-    ASSERT_EQ(sim.open(), 1);
+    ASSERT_EQ(sim.open(), OpenResult::Programmer);
     auto peer = sim::add_monitor_peer(sim.programmer.unit);
     peer->signals[1] = 0x01; // bit 8, DOOR_FRONT_LEFT
     SignalMonitorState s;

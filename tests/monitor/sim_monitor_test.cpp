@@ -10,7 +10,7 @@ namespace {
 TEST(SimMonitor, TextsAndStatusRepliesArriveOnTheirSchedule)
 {
     test::SimLink sim;
-    ASSERT_EQ(sim.open(), 1);
+    ASSERT_EQ(sim.open(), OpenResult::Programmer);
     auto peer = sim::add_monitor_peer(sim.programmer.unit);
     peer->texts = {"one\r\n", "two\r\n"};
     peer->text_period_ms = 1000;

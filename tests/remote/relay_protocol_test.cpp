@@ -92,12 +92,12 @@ TEST(RelayProtocol, StatusMessagesTellWhatIsOpenAndEndTheBlock)
     RelayRig rig;
     rig.open_can_port();
     // "@!" releases everything; the label says so once, then the kind is 0.
-    ASSERT_EQ(rig.sim.open(), kOpenProgrammer);
+    ASSERT_EQ(rig.sim.open(), OpenResult::Programmer);
     EXPECT_EQ(rig.feed("@!abc@h\x01\x00"s), "@!");
     EXPECT_FALSE(rig.sim.link.open());
     EXPECT_EQ(rig.can_state(), kCanPortNone);
     EXPECT_EQ(rig.view.labels.back(), "Disconnected.");
-    EXPECT_EQ(rig.sim.link.device_kind, kDeviceNone);
+    EXPECT_EQ(rig.sim.link.device_kind, DeviceKind::None);
     EXPECT_FALSE(rig.relay.devices_released);
     // The rest of that block was dropped: no serial data, no frame.
     EXPECT_EQ(rig.can_written(), "");

@@ -19,7 +19,7 @@ struct SimLink {
     }
 
     // Opens the programmer as the connection step would.
-    int open() { return device_open(link); }
+    OpenResult open() { return device_open(link); }
 
     platform::ScopedVirtualClock clock;
     sim::Programmer programmer;
