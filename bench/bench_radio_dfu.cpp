@@ -43,7 +43,7 @@ bool measure(bool ble, sim::Variant variant)
     link.port = &port;
     device_open(link);
     RadioState radio;
-    if (switch_radio_boot_mode(link, radio, 0) != 0) {
+    if (!switch_radio_boot_mode(link, radio, RadioBootMode::File)) {
         std::fprintf(stderr, "no boot mode\n");
         return false;
     }
@@ -56,18 +56,18 @@ bool measure(bool ble, sim::Variant variant)
     link.paused_ms = 0;
 
     const auto start = platform::now_ms();
-    int result = 1;
+    bool sent = false;
     if (ble) {
-        result = send_ble_image(link, file, {});
+        sent = send_ble_image(link, file, {});
     } else {
         SlipChannel ch{link, {}};
-        result = send_dfu_package(ch, DfuPackage{init, image}, {});
+        sent = send_dfu_package(ch, DfuPackage{init, image}, {});
     }
     const auto taken = platform::now_ms() - start;
     const bool arrived = ble ? module.saved && std::equal(image.begin(), image.end(),
                                                           module.flash.begin())
                              : module.dfu.image == image && module.dfu.activated;
-    if (result != 0 || !arrived) {
+    if (!sent || !arrived) {
         std::fprintf(stderr, "update failed\n");
         return false;
     }

@@ -253,7 +253,8 @@ void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
         std::vector<std::uint8_t> file = {'B', 'L', 'E', 'R', 'A', 'D', 'I', 'o'};
         file.resize(8 + 40 + option % 64, 0x5A);
         tq::RadioState radio;
-        tq::switch_radio_boot_mode(link, radio, option & 1);
+        tq::switch_radio_boot_mode(link, radio,
+                                   (option & 1) ? tq::RadioBootMode::Wireless : tq::RadioBootMode::File);
         tq::send_ble_image(link, file, {});
         break;
     }

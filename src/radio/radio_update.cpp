@@ -53,24 +53,23 @@ std::string percent_text(double value)
 }
 
 // One request packet and its response, sent up to tries times until a
-// response of at least min_length arrives. -1: slip_send failed; 0: no
-// response; otherwise the response length.
-int exchange(SlipChannel& ch, std::span<const std::uint8_t> request, int tries,
-             std::size_t min_length, std::vector<std::uint8_t>& response)
+// response of at least min_length arrives. False when a send failed or no
+// such response came.
+bool exchange(SlipChannel& ch, std::span<const std::uint8_t> request, int tries,
+              std::size_t min_length, std::vector<std::uint8_t>& response)
 {
     for (int i = 0; i < tries; ++i) {
-        if (slip_send(ch, request, request.size()) != 0)
-            return -1;
-        const int n = slip_receive(ch, response);
-        if (n >= 0 && std::size_t(n) >= min_length)
-            return n;
+        if (!slip_send(ch, request, request.size()))
+            return false;
+        if (slip_receive(ch, response) && response.size() >= min_length)
+            return true;
     }
-    return 0;
+    return false;
 }
 
 } // namespace
 
-int switch_radio_boot_mode(LinkState& link, RadioState& radio, int mode)
+bool switch_radio_boot_mode(LinkState& link, RadioState& radio, RadioBootMode mode)
 {
     const std::uint8_t boot = 0x02;
     for (int i = 0; i < 2; ++i) {
@@ -83,7 +82,7 @@ int switch_radio_boot_mode(LinkState& link, RadioState& radio, int mode)
 
     std::array<std::uint8_t, 16> info{};
     if (read_radio_info_block(link, radio, info) != 0)
-        return -1;
+        return false;
 
     const std::uint8_t mode_byte = std::uint8_t(mode);
     for (int attempt = 0; attempt < 10 && link.open(); ++attempt) {
@@ -96,12 +95,12 @@ int switch_radio_boot_mode(LinkState& link, RadioState& radio, int mode)
                 if (!r || r->status != 0x01 || r->bytes.size() != 7)
                     continue;
                 if (r->bytes[2] == 0x80)
-                    return 0;
+                    return true;
                 break;
             }
         }
     }
-    return -1;
+    return false;
 }
 
 std::array<std::uint8_t, 46> ble_chunk_packet(std::span<const std::uint8_t> payload, std::size_t q,
@@ -138,7 +137,7 @@ std::array<std::uint8_t, 46> ble_chunk_packet(std::span<const std::uint8_t> payl
     return p;
 }
 
-int send_ble_control(LinkState& link, std::array<std::uint8_t, 2> control)
+bool send_ble_control(LinkState& link, std::array<std::uint8_t, 2> control)
 {
     const std::uint8_t packet[6] = {0x00, kBufRequest, 0x02, 0xFF, control[0], control[1]};
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -155,17 +154,17 @@ int send_ble_control(LinkState& link, std::array<std::uint8_t, 2> control)
                 const auto r = bridge_read_reply(link, 0x00, kBufReply, 0x02);
                 if (r && r->status == 0x01 && r->bytes.size() > 1 && r->bytes[0] == 'O' &&
                     r->bytes[1] == 'K')
-                    return 1;
+                    return true;
             }
         }
     }
-    return 0;
+    return false;
 }
 
-int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const RadioProgress& progress)
+bool send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const RadioProgress& progress)
 {
     if (!is_ble_image(file))
-        return 1;
+        return false;
     const auto payload = file.subspan(kBleMagic.size());
     bool answered = false; // the last request's answer was taken
     for (std::size_t q = 0; q < payload.size(); q += kBleChunk) {
@@ -177,7 +176,7 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
         bool accepted = false;
         for (int attempt = 0; attempt < 20 && !accepted; ++attempt) {
             if (!link.open())
-                return 1;
+                return false;
             bridge_send(link, cmd::kBridgeWrite, packet, pending_after(answered));
             answered = wait_cycles(link, 20, [&] { return is_ack_of(link, kBufRequest, 0x2A); });
             if (!answered)
@@ -190,24 +189,24 @@ int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const Ra
             });
         }
         if (!accepted)
-            return 1;
+            return false;
     }
 
     report(progress, text(kTextErasingFlashMemory), 1.0);
     if (!send_ble_control(link, kBleErase))
-        return 1;
+        return false;
     report(progress, text(kTextSaveToFlash), 1.0);
     if (!send_ble_control(link, kBleSave))
-        return 1;
+        return false;
     report(progress, text(kTextDeviceReset), 1.0);
     // The save was answered: nothing is pending. The reset's own
     // acknowledge is left to whoever talks to the unit next.
     bridge_write(link, kSeqRepeat, kBufReset, {}, Pending::None);
     protocol_pause(link, 3000);
-    return 0;
+    return true;
 }
 
-int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t packet_size)
+bool slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t packet_size)
 {
     LinkState& link = ch.link;
     const std::vector<std::uint8_t> tx = slip_encode(bytes, packet_size);
@@ -220,7 +219,7 @@ int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t 
         bool done = false;
         for (int send = 0; send < ch.piece_sends && !done; ++send) {
             if (!link.open())
-                return 1;
+                return false;
             bridge_write(link, kSeqFirst, kBufSlipFirst, first, pending_after(ch.answered));
             ch.answered = wait_cycles(link, 19, [&] {
                 return is_write_ack(link, kSeqFirst, kBufSlipFirst, std::uint8_t(first.size()));
@@ -233,17 +232,17 @@ int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t 
             });
         }
         if (!done)
-            return 1;
+            return false;
         at += n;
     }
-    return 0;
+    return true;
 }
 
-int slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out)
+bool slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out)
 {
     if (auto packet = ch.receiver.take()) {
         out = std::move(*packet);
-        return int(out.size());
+        return true;
     }
     LinkState& link = ch.link;
     bool answered = ch.answered;
@@ -268,17 +267,17 @@ int slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out)
             if (auto packet = ch.receiver.take()) {
                 ch.answered = true;
                 out = std::move(*packet);
-                return int(out.size());
+                return true;
             }
             break;
         }
     }
-    return -1;
+    return false;
 }
 
-int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uint8_t> data,
-                    std::uint32_t offset, bool skip_checks, std::uint32_t total,
-                    const RadioProgress& progress)
+DfuResult send_dfu_object(SlipChannel& ch, DfuObject type, std::span<const std::uint8_t> data,
+                          std::uint32_t offset, bool skip_checks, std::uint32_t total,
+                          const RadioProgress& progress)
 {
     const std::uint32_t size = std::uint32_t(data.size());
     if (total != 0)
@@ -287,17 +286,22 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
         platform::pump_events();
 
     std::vector<std::uint8_t> r;
-    const std::uint8_t create[6] = {0x01, type, std::uint8_t(size), std::uint8_t(size >> 8),
-                                    std::uint8_t(size >> 16), std::uint8_t(size >> 24)};
-    if (exchange(ch, create, 3, 2, r) <= 0 || r[0] != 0x01 || r[1] != 0x01)
-        return kDfuFailed;
+    const std::uint8_t create[6] = {0x01,
+                                    std::uint8_t(type),
+                                    std::uint8_t(size),
+                                    std::uint8_t(size >> 8),
+                                    std::uint8_t(size >> 16),
+                                    std::uint8_t(size >> 24)};
+    if (!exchange(ch, create, 3, 2, r) || r[0] != 0x01 || r[1] != 0x01)
+        return DfuResult::Failed;
 
-    const std::uint8_t select[2] = {0x06, type};
-    if (slip_send(ch, select, 2) != 0 || slip_receive(ch, r) < 14 || r[0] != 0x06 || r[1] != 0x01)
-        return kDfuFailed;
+    const std::uint8_t select[2] = {0x06, std::uint8_t(type)};
+    if (!slip_send(ch, select, 2) || !slip_receive(ch, r) || r.size() < 14 || r[0] != 0x06 ||
+        r[1] != 0x01)
+        return DfuResult::Failed;
     const std::uint32_t max_size = le32(&r[2]), at = le32(&r[6]), crc_before = le32(&r[10]);
     if (!skip_checks && (max_size < size || at != offset))
-        return kDfuRepeat;
+        return DfuResult::Repeat;
     const std::uint32_t expected = crc32_update(crc_before, data);
 
     std::vector<std::uint8_t> writes;
@@ -310,8 +314,8 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
             writes.insert(writes.end(), data.begin() + std::ptrdiff_t(sent + w),
                           data.begin() + std::ptrdiff_t(sent + w + n));
         }
-        if (slip_send(ch, writes, kDfuWrite + 1) != 0)
-            return kDfuFailed;
+        if (!slip_send(ch, writes, kDfuWrite + 1))
+            return DfuResult::Failed;
         sent += piece;
         if (total != 0)
             report(progress, percent_text(double(offset + sent) * 100.0 / total),
@@ -320,24 +324,23 @@ int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uin
 
     protocol_pause(ch.link, 500);
     const std::uint8_t crc_get = 0x03;
-    if (exchange(ch, {&crc_get, 1}, 3, 10, r) <= 0 || r[0] != 0x03 || r[1] != 0x01)
-        return kDfuFailed;
+    if (!exchange(ch, {&crc_get, 1}, 3, 10, r) || r[0] != 0x03 || r[1] != 0x01)
+        return DfuResult::Failed;
     if (le32(&r[2]) != offset + size || le32(&r[6]) != expected)
-        return kDfuRepeat;
+        return DfuResult::Repeat;
 
     const std::uint8_t execute = 0x04;
-    const int n = exchange(ch, {&execute, 1}, 3, 2, r);
-    if (n <= 0 || r[0] != 0x04)
-        return kDfuFailed;
-    if (n >= 3 && r[1] == 0x0B && r[2] == 0x0C)
-        return kDfuVerifyFailed;
+    if (!exchange(ch, {&execute, 1}, 3, 2, r) || r[0] != 0x04)
+        return DfuResult::Failed;
+    if (r.size() >= 3 && r[1] == 0x0B && r[2] == 0x0C)
+        return DfuResult::VerifyFailed;
     if (r[1] != 0x01)
-        return kDfuFailed;
+        return DfuResult::Failed;
     platform::pump_events();
-    return kDfuOk;
+    return DfuResult::Ok;
 }
 
-int send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProgress& progress)
+bool send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProgress& progress)
 {
     report(progress, "INIT", 0.0);
     protocol_pause(ch.link, 500);
@@ -346,38 +349,39 @@ int send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProg
     const std::uint8_t ping[2] = {0x09, 0x01};
     bool pinged = false;
     for (int i = 0; i < 5 && !pinged; ++i) {
-        if (slip_send(ch, ping, 2) != 0)
-            return 1;
-        const int n = slip_receive(ch, r);
-        pinged = n >= 3 && r[0] == 0x09 && r[1] == 0x01 && r[2] == 0x01;
+        if (!slip_send(ch, ping, 2))
+            return false;
+        pinged = slip_receive(ch, r) && r.size() >= 3 && r[0] == 0x09 && r[1] == 0x01 &&
+                 r[2] == 0x01;
     }
     if (!pinged)
-        return 1;
+        return false;
 
     const std::uint8_t receipts_off[3] = {0x02, 0x00, 0x00};
-    if (slip_send(ch, receipts_off, 3) != 0 || slip_receive(ch, r) < 2 || r[0] != 0x02 ||
-        r[1] != 0x01)
-        return 1;
+    if (!slip_send(ch, receipts_off, 3) || !slip_receive(ch, r) || r.size() < 2 ||
+        r[0] != 0x02 || r[1] != 0x01)
+        return false;
 
-    if (send_dfu_object(ch, kDfuCommandObject, package.init, 0, true, 0, progress) != kDfuOk)
-        return 1;
+    if (send_dfu_object(ch, DfuObject::Command, package.init, 0, true, 0, progress) !=
+        DfuResult::Ok)
+        return false;
 
     const std::uint32_t total = std::uint32_t(package.image.size());
     for (std::size_t at = 0; at < package.image.size(); at += kDfuObjectSize) {
         const auto object = package.image.subspan(at, std::min(kDfuObjectSize, package.image.size() - at));
-        int result = kDfuFailed;
+        DfuResult result = DfuResult::Failed;
         for (int attempt = 0; attempt < 3 && ch.link.open(); ++attempt) {
-            result = send_dfu_object(ch, kDfuDataObject, object, std::uint32_t(at), false, total,
+            result = send_dfu_object(ch, DfuObject::Data, object, std::uint32_t(at), false, total,
                                      progress);
-            if (result != kDfuRepeat)
+            if (result != DfuResult::Repeat)
                 break;
         }
-        if (result != kDfuOk)
-            return 1;
+        if (result != DfuResult::Ok)
+            return false;
     }
     report(progress, "100.0%", 1.0);
     protocol_pause(ch.link, 100);
-    return 0;
+    return true;
 }
 
 std::optional<RadioFileKind> radio_file_kind(std::string_view name)
@@ -396,19 +400,19 @@ std::string run_radio_file_update(LinkState& link, RadioState& radio, RadioFileK
                                   std::span<const std::uint8_t> file, const RadioProgress& progress)
 {
     std::string result;
-    if (switch_radio_boot_mode(link, radio, 0) != 0) {
+    if (!switch_radio_boot_mode(link, radio, RadioBootMode::File)) {
         result = text(kTextRadioCommunicationError);
     } else if (radio.chipset != (kind == RadioFileKind::Ble ? 0 : 1)) {
         result = "Firmware update for wrong chipset.";
     } else {
-        int r = 1;
+        bool sent = false;
         if (kind == RadioFileKind::Ble) {
-            r = send_ble_image(link, file, progress);
+            sent = send_ble_image(link, file, progress);
         } else if (const auto package = read_dfu_package(file)) {
             SlipChannel ch{link, {}};
-            r = send_dfu_package(ch, *package, progress);
+            sent = send_dfu_package(ch, *package, progress);
         }
-        result = text(r == 0 ? kTextProgrammedSuccessfully : kTextRadioCommunicationError);
+        result = text(sent ? kTextProgrammedSuccessfully : kTextRadioCommunicationError);
     }
     leave_radio_mode(link);
     return result;

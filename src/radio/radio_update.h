@@ -21,9 +21,11 @@ namespace tq {
 // Progress text and fraction (0..1).
 using RadioProgress = std::function<void(const std::string& text, double fraction)>;
 
-// Mode 0 for a file update, 1 for the wireless update. 0 once the module
-// reports its bootloader, -1 otherwise. Refreshes radio.chipset.
-int switch_radio_boot_mode(LinkState& link, RadioState& radio, int mode);
+// What the module's bootloader is started for; the value is the byte the
+// module is sent.
+enum class RadioBootMode : std::uint8_t { File = 0, Wireless = 1 };
+// True once the module reports its bootloader. Refreshes radio.chipset.
+bool switch_radio_boot_mode(LinkState& link, RadioState& radio, RadioBootMode mode);
 
 // .ble loader.
 inline constexpr std::size_t kBleChunk = 32;
@@ -34,10 +36,11 @@ std::array<std::uint8_t, 46> ble_chunk_packet(std::span<const std::uint8_t> payl
                                               unsigned* sum = nullptr);
 inline constexpr std::array<std::uint8_t, 2> kBleErase = {0x60, 0xE0};
 inline constexpr std::array<std::uint8_t, 2> kBleSave = {0x00, 0x80};
-// 1 when the loader answered "OK", else 0.
-int send_ble_control(LinkState& link, std::array<std::uint8_t, 2> control);
-// 0 success, 1 failure. file is the whole .ble file (magic included).
-int send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const RadioProgress& progress);
+// True when the loader answered "OK".
+bool send_ble_control(LinkState& link, std::array<std::uint8_t, 2> control);
+// True when the module took, erased and saved the whole image. file is the
+// whole .ble file (magic included).
+bool send_ble_image(LinkState& link, std::span<const std::uint8_t> file, const RadioProgress& progress);
 
 // SLIP through the bridge: transmit pieces of at most 84 encoded bytes,
 // halves into buffers 0xCB and 0xCF; responses read from 0xBC.
@@ -51,21 +54,28 @@ struct SlipChannel {
     // nothing can be pending on the link before the next one.
     bool answered = false;
 };
-// 0 sent, 1 programmer lost or a piece never acknowledged.
-int slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t packet_size);
-// Length of the response packet put into out, or -1 after the time-out.
-int slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out);
+// True when every piece was acknowledged; false when the programmer was lost
+// or a piece never was.
+bool slip_send(SlipChannel& ch, std::span<const std::uint8_t> bytes, std::size_t packet_size);
+// True when a response packet came and was put into out; false after the
+// time-out (out is then left as it was).
+bool slip_receive(SlipChannel& ch, std::vector<std::uint8_t>& out);
 
-inline constexpr std::uint8_t kDfuCommandObject = 1;
-inline constexpr std::uint8_t kDfuDataObject = 2;
+// The DFU object types; the value is the type byte on the wire.
+enum class DfuObject : std::uint8_t { Command = 1, Data = 2 };
 inline constexpr std::size_t kDfuObjectSize = 4096;
 
-enum DfuResult : int { kDfuOk = 0, kDfuFailed = 1, kDfuVerifyFailed = 2, kDfuRepeat = 3 };
-int send_dfu_object(SlipChannel& ch, std::uint8_t type, std::span<const std::uint8_t> data,
-                    std::uint32_t offset, bool skip_checks, std::uint32_t total,
-                    const RadioProgress& progress);
-// 0 success, 1 failure.
-int send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProgress& progress);
+enum class DfuResult {
+    Ok,
+    Failed,       // no answer, or an answer that refuses
+    VerifyFailed, // the target refused to execute the object
+    Repeat,       // the target holds a different offset or checksum: send the object again
+};
+DfuResult send_dfu_object(SlipChannel& ch, DfuObject type, std::span<const std::uint8_t> data,
+                          std::uint32_t offset, bool skip_checks, std::uint32_t total,
+                          const RadioProgress& progress);
+// True when the target took the init packet and the whole image.
+bool send_dfu_package(SlipChannel& ch, const DfuPackage& package, const RadioProgress& progress);
 
 // The whole file update once the file has been checked: boot mode, chipset
 // check, transfer, leave radio mode. Returns the result text.

@@ -158,7 +158,7 @@ void update_radio_firmware_wireless(const RadioWindowStates& s)
     LinkState& link = *s.link;
     RadioState& radio = *s.radio;
     enter_radio_mode_or_say_busy(link);
-    if (switch_radio_boot_mode(link, radio, 1) != 0) {
+    if (!switch_radio_boot_mode(link, radio, RadioBootMode::Wireless)) {
         // Without the radio module window the busy message (if any) stays.
         if (radio.window_open)
             show_message(text(kTextRadioCommunicationError));

@@ -122,42 +122,43 @@ TEST_F(RadioUpdate, ExecuteFailures)
 TEST_F(RadioUpdate, SendDfuObjectResults)
 {
     t.module.chipset = 1;
-    ASSERT_EQ(switch_radio_boot_mode(t.link, t.radio, 0), 0);
+    ASSERT_TRUE(switch_radio_boot_mode(t.link, t.radio, RadioBootMode::File));
     SlipChannel ch{t.link, {}};
     const Bytes image = test::random_bytes(1500, 5);
     const Bytes init = sim::sim_init_packet(image);
-    EXPECT_EQ(send_dfu_object(ch, kDfuCommandObject, init, 0, true, 0, {}), kDfuOk);
+    EXPECT_EQ(send_dfu_object(ch, DfuObject::Command, init, 0, true, 0, {}), DfuResult::Ok);
     t.module.dfu.fail_verification = true;
-    EXPECT_EQ(send_dfu_object(ch, kDfuDataObject, image, 0, false, 1500, {}), kDfuVerifyFailed);
+    EXPECT_EQ(send_dfu_object(ch, DfuObject::Data, image, 0, false, 1500, {}), DfuResult::VerifyFailed);
     t.module.dfu.skew_select_offset = 1;
-    EXPECT_EQ(send_dfu_object(ch, kDfuDataObject, image, 0, false, 1500, {}), kDfuRepeat);
+    EXPECT_EQ(send_dfu_object(ch, DfuObject::Data, image, 0, false, 1500, {}), DfuResult::Repeat);
     // A data object that is larger than the target takes.
-    EXPECT_EQ(send_dfu_object(ch, kDfuDataObject, Bytes(5000, 1), 0, false, 5000, {}), kDfuFailed);
+    EXPECT_EQ(send_dfu_object(ch, DfuObject::Data, Bytes(5000, 1), 0, false, 5000, {}), DfuResult::Failed);
 }
 
 TEST_F(RadioUpdate, SlipPiecesAreRepeatedButNotForever)
 {
     t.module.chipset = 1;
-    ASSERT_EQ(switch_radio_boot_mode(t.link, t.radio, 0), 0);
+    ASSERT_TRUE(switch_radio_boot_mode(t.link, t.radio, RadioBootMode::File));
     SlipChannel ch{t.link, {}};
     const std::uint8_t ping[2] = {0x09, 0x01};
     t.module.silent_slip_writes = 3; // the first sends go unacknowledged
-    ASSERT_EQ(slip_send(ch, ping, 2), 0);
+    ASSERT_TRUE(slip_send(ch, ping, 2));
     std::vector<std::uint8_t> r;
-    EXPECT_EQ(slip_receive(ch, r), 3);
+    EXPECT_TRUE(slip_receive(ch, r));
     EXPECT_EQ(r, (std::vector<std::uint8_t>{0x09, 0x01, 0x01}));
 
     t.module.silent_slip_writes = 1000;
     const auto start = platform::now_ms();
-    EXPECT_EQ(slip_send(ch, ping, 2), 1);
+    EXPECT_FALSE(slip_send(ch, ping, 2));
     EXPECT_LT(platform::now_ms() - start, 20000);
     t.module.silent_slip_writes = 0;
 
-    // Nothing comes back: four seconds, then -1.
+    // Nothing comes back: four seconds, then false, the last packet untouched.
     t.module.dfu.drop_responses = 1;
-    ASSERT_EQ(slip_send(ch, ping, 2), 0);
+    ASSERT_TRUE(slip_send(ch, ping, 2));
     const auto before = platform::now_ms();
-    EXPECT_EQ(slip_receive(ch, r), -1);
+    EXPECT_FALSE(slip_receive(ch, r));
+    EXPECT_EQ(r, (std::vector<std::uint8_t>{0x09, 0x01, 0x01}));
     EXPECT_GE(platform::now_ms() - before, 4000);
     EXPECT_LT(platform::now_ms() - before, 5000);
 }
@@ -265,7 +266,7 @@ TEST_F(RadioUpdate, InformationBlockAsTheModuleSendsIt)
 TEST_F(RadioUpdate, BootModeWaitsAfterEachRequest)
 {
     t.module.access_times.clear();
-    ASSERT_EQ(switch_radio_boot_mode(t.link, t.radio, 0), 0);
+    ASSERT_TRUE(switch_radio_boot_mode(t.link, t.radio, RadioBootMode::File));
     const auto& a = t.module.access_times;
     ASSERT_GE(a.size(), 3u);
     EXPECT_EQ(a[0].first, 0x85);
