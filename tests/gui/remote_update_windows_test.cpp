@@ -218,6 +218,15 @@ gboolean answer_dialogs(gpointer data)
             continue;
         }
         if (chooser) {
+            // The chooser fills in its folder and name while it loads the
+            // folder; on a busy machine that takes more than one tick. Look
+            // again on the next one, but never wait for ever.
+            gchar* shown = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(w));
+            g_free(shown);
+            const auto ticks = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), "ticks")) + 1;
+            g_object_set_data(G_OBJECT(w), "ticks", GINT_TO_POINTER(ticks));
+            if (!shown && ticks < 100)
+                continue;
             f->chooser_title = gtk_window_get_title(GTK_WINDOW(w));
             gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(w));
             f->chooser_folder = folder ? folder : "";
