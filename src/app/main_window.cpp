@@ -5,6 +5,7 @@
 #include "config/cfg_file_dialog.h"
 #include "config/diagnostics_window.h"
 #include "config/event_memory_window.h"
+#include "config/history.h"
 #include "config/history_window.h"
 #include "config/pin_dialog.h"
 #include "config/settings_pages.h"
@@ -200,6 +201,44 @@ void show_label_text(GtkWidget* label, const char* t)
         gtk_label_set_text(GTK_LABEL(label), t);
 }
 
+void set_label_text(GtkWidget* label, const std::string& t)
+{
+    gtk_label_set_text(GTK_LABEL(label), t.c_str());
+}
+
+// The search's CAN-analyzer check, asking and telling through the main
+// window.
+bool run_can_analyzer_check(AppState& a)
+{
+    return check_can_analyzer(
+        a.link.serial,
+        [&a](const std::string& question) {
+            return ask_question(a.shell.main_window, question.c_str());
+        },
+        [](const std::string& message) { show_message(message); });
+}
+
+// The unit is identified: its history place, then the settings pages,
+// which read its configuration.
+void show_identified_unit(AppState& a)
+{
+    const ConnectionState& c = a.connection;
+    a.config.history = history_place(
+        a.config.history.root, c.serial,
+        model_string(c.unit_model, c.firmware_version / 256, c.firmware_version % 256));
+    settings_unit_identified(a.config, a.link, UnitKind{c.unit_model, c.firmware_version},
+                             a.shell.main_box, a.shell.main_scroller, a.shell.pin_menu_item);
+}
+
+// The device went away: what belonged to the connection goes.
+void end_connection(AppState& a)
+{
+    destroy_settings_pages(a.config);
+    if (a.shell.pin_menu_item)
+        gtk_widget_hide(a.shell.pin_menu_item);
+    close_tool_windows(a);
+}
+
 } // namespace
 
 void start_toolkit(int& argc, char**& argv)
@@ -290,43 +329,27 @@ void close_tool_windows(AppState& a)
 
 void connect_connection_ui(AppState& a)
 {
+    // What the connection step shows and starts, in the main window and the
+    // windows around it.
     ConnectionUi& ui = a.connection_ui;
-    ui.set_status = [](const std::string& t) {
-        gtk_label_set_text(GTK_LABEL(app().shell.status_label), t.c_str());
-    };
-    ui.set_hardware = [](const std::string& t) {
-        gtk_label_set_text(GTK_LABEL(app().shell.hardware_label), t.c_str());
-    };
-    ui.set_serial = [](const std::string& t) {
-        gtk_label_set_text(GTK_LABEL(app().shell.serial_label), t.c_str());
-    };
-    ui.can_analyzer_check = [] {
-        AppState& s = app();
-        return check_can_analyzer(
-            s.link.serial,
-            [](const std::string& question) {
-                return ask_question(app().shell.main_window, question.c_str());
-            },
-            [](const std::string& message) { show_message(message); });
-    };
-    ui.bootloader_found = [] { run_bootloader_dialog(app()); };
-    ui.unit_refused = [](const std::string& t) { run_version_mismatch_dialog(app(), t); };
-    ui.disconnected = [] {
-        AppState& s = app();
-        destroy_settings_pages(s.config);
-        if (s.shell.pin_menu_item)
-            gtk_widget_hide(s.shell.pin_menu_item);
-        close_tool_windows(s);
-    };
+    ShellState& s = a.shell;
+    ui.set_status = [&s](const std::string& t) { set_label_text(s.status_label, t); };
+    ui.set_hardware = [&s](const std::string& t) { set_label_text(s.hardware_label, t); };
+    ui.set_serial = [&s](const std::string& t) { set_label_text(s.serial_label, t); };
+    ui.can_analyzer_check = [&a] { return run_can_analyzer_check(a); };
+    ui.bootloader_found = [&a] { run_bootloader_dialog(a); };
+    ui.unit_refused = [&a](const std::string& t) { run_version_mismatch_dialog(a, t); };
+    ui.unit_identified = [&a] { show_identified_unit(a); };
+    ui.disconnected = [&a] { end_connection(a); };
+    ui.periodic_steps = [&a] { run_periodic_steps(a); };
     // A programmer that goes away in the middle of an operation ends the
     // connection at once: the pages and tool windows go, and the failure
     // message the operation shows next stays on screen.
-    a.link.on_lost = [] {
-        AppState& s = app();
-        if (s.remote.window)
+    a.link.on_lost = [&a] {
+        if (a.remote.window)
             return; // remote access runs the device itself
-        if (s.connection.state != kSearching)
-            disconnect_reset(s.connection, s.connection_ui);
+        if (a.connection.state != kSearching)
+            disconnect_reset(a.connection, a.connection_ui);
     };
 }
 

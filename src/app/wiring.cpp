@@ -1,8 +1,9 @@
 #include "app/wiring.h"
 
 #include "app/main_window.h"
-#include "app/monitor_wiring.h"
 #include "config/cfg_file_dialog.h"
+#include "config/diagnostics_window.h"
+#include "config/event_memory_window.h"
 #include "config/history.h"
 #include "config/history_window.h"
 #include "config/record.h"
@@ -14,6 +15,7 @@
 #include "modules/module_test_window.h"
 #include "modules/modules_window.h"
 #include "monitor/console.h"
+#include "monitor/signal_monitor_window.h"
 #include "platform/paths.h"
 #include "prefs/preferences.h"
 #include "radio/bridge.h"
@@ -49,6 +51,30 @@ void wire_remote_access(AppState& a)
     a.remote.host = chosen_host(a.shell.switches.relay_host, TQ_RELAY_HOST);
 }
 
+// Every text of the unit goes to the console (Ctrl+S on the main window
+// opens it). The log folder and the filter texts are kept in the
+// preferences.
+void wire_monitoring(AppState& a)
+{
+    MonitorState& m = a.monitor;
+    m.link = &a.link;
+    m.prefs = &a.prefs;
+    for (std::size_t i = 0; i < m.console.filter.texts.size(); ++i)
+        m.console.filter.texts[i] = a.prefs.console_filters[i];
+    a.link.text_sink = [&m](std::string_view t) { console_log(m.console, t, true); };
+    m.console.radio_command = [&a](std::uint8_t code, const std::uint8_t* data, std::size_t count,
+                                   std::string& answer) {
+        return radio_command(a.link, a.radio, code, data, count, answer);
+    };
+}
+
+// Event memory, diagnostics and the service PIN.
+void wire_unit_tools(AppState& a)
+{
+    a.unit_tools.link = &a.link;
+    a.unit_tools.connection = &a.connection;
+}
+
 void wire_update_check(AppState& a)
 {
     UpdateState& u = a.update;
@@ -63,30 +89,26 @@ void wire_update_check(AppState& a)
 void wire_configuration(AppState& a)
 {
     a.config.history.root = default_history_root();
-    a.connection_ui.unit_identified = [] {
-        AppState& s = app();
-        const ConnectionState& c = s.connection;
-        s.config.history = history_place(
-            s.config.history.root, c.serial,
-            model_string(c.unit_model, c.firmware_version / 256, c.firmware_version % 256));
-        settings_unit_identified(s.config, s.link,
-                                 UnitKind{s.connection.unit_model, s.connection.firmware_version},
-                                 s.shell.main_box, s.shell.main_scroller, s.shell.pin_menu_item);
+    // The command buttons' windows that other folders own, called by name.
+    struct Windows final : SettingsWindows {
+        explicit Windows(AppState& state) : a(state) {}
+        void open_signal_monitor() override { tq::open_signal_monitor(a.monitor); }
+        // Older units' button: the receiver is searched.
+        void open_radio_monitor() override { tq::open_radio_monitor(radio_window_states(a), true); }
+        void open_additional_modules() override
+        {
+            open_modules_window(modules_window_states(a), false);
+        }
+        AppState& a;
     };
-    a.config.hooks.open_additional_modules = [] {
-        open_modules_window(modules_window_states(app()), false);
-    };
-    a.modules.hooks.show_aux_text = [](const std::string& t) { set_aux_text(app().config, t); };
-    a.config.hooks.ask = [](const std::string& question) {
-        return ask_question(app().shell.main_window, question.c_str());
+    static Windows windows(a); // the pages call it for the whole run
+    a.config.windows = &windows;
+    a.config.unit_tools = &a.unit_tools;
+    a.modules.hooks.show_aux_text = [&a](const std::string& t) { set_aux_text(a.config, t); };
+    a.config.hooks.ask = [&a](const std::string& question) {
+        return ask_question(a.shell.main_window, question.c_str());
     };
     a.config.prefs = &a.prefs;
-}
-
-void wire_radio(AppState& a)
-{
-    // The settings pages' button of older units: the receiver is searched.
-    a.config.hooks.open_radio_monitor = [] { open_radio_monitor(radio_window_states(app()), true); };
 }
 
 } // namespace
@@ -112,8 +134,8 @@ ModulesWindowStates modules_window_states(AppState& a)
 RemoteAccessContext& remote_access(AppState& a)
 {
     static RemoteAccessContext context{
-        a.remote, a.link, a.radio, a.firmware, nullptr, [] { close_tool_windows(app()); },
-        [] { console_reset(app().monitor.console); }};
+        a.remote, a.link, a.radio, a.firmware, nullptr, [&a] { close_tool_windows(a); },
+        [&a] { console_reset(a.monitor.console); }};
     context.main_window = a.shell.main_window;
     return context;
 }
@@ -189,12 +211,10 @@ std::string startup_update_check(AppState& a)
 
 void wire_subsystems(AppState& a)
 {
-    a.connection_ui.periodic_steps = [] { run_periodic_steps(app()); };
     wire_update_check(a);
     wire_remote_access(a);
     wire_module_windows(a.modules);
     wire_configuration(a);
-    wire_radio(a);
     wire_monitoring(a);
     wire_unit_tools(a);
 }

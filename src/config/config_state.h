@@ -85,16 +85,21 @@ struct HeldBlock {
 };
 
 struct SettingsPages; // the GTK side (settings_pages.h)
+struct UnitToolsState; // event memory, diagnostics (unit_tools_state.h)
+
+// The windows of other folders that the settings pages' command buttons
+// open; the program implements it.
+class SettingsWindows {
+public:
+    virtual ~SettingsWindows() = default;
+    virtual void open_signal_monitor() = 0;
+    virtual void open_radio_monitor() = 0;      // fourth button below firmware 1065
+    virtual void open_additional_modules() = 0; // fourth button from 1065 on
+};
 
 struct ConfigHooks {
     // Shows a message to the user (the message window); unset: dropped.
     std::function<void(const std::string&)> message;
-    // Command buttons of the settings pages whose windows other parts own.
-    std::function<void()> open_signal_monitor;
-    std::function<void()> open_event_memory;
-    std::function<void()> open_diagnostics;
-    std::function<void()> open_radio_monitor;      // fourth button below firmware 1065
-    std::function<void()> open_additional_modules; // fourth button from 1065 on
     // Asks the user a Yes/No question; true for Yes. Unset: taken as Yes.
     std::function<bool(const std::string&)> ask;
 };
@@ -134,6 +139,11 @@ struct ConfigState {
     ConfigView* view = nullptr;
     SettingsPages* pages = nullptr;
     ConfigHooks hooks;
+    // What the command buttons open: the event memory and diagnostics
+    // windows of unit_tools, the others' windows through windows; null:
+    // those buttons do nothing.
+    UnitToolsState* unit_tools = nullptr;
+    SettingsWindows* windows = nullptr;
 };
 
 } // namespace tq

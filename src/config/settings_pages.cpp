@@ -1,6 +1,8 @@
 #include "config/settings_pages.h"
 
 #include "config/config_io.h"
+#include "config/diagnostics_window.h"
+#include "config/event_memory_window.h"
 #include "config/record.h"
 #include "config/vehicle.h"
 #include "text/texts.h"
@@ -132,12 +134,6 @@ gboolean on_page_key(GtkWidget*, GdkEventKey* event, gpointer data)
     return tab ? FALSE : TRUE;
 }
 
-void call_hook(const std::function<void()>& hook)
-{
-    if (hook)
-        hook();
-}
-
 void on_command(GtkWidget*, gpointer data)
 {
     const CommandBinding* b = static_cast<CommandBinding*>(data);
@@ -146,7 +142,10 @@ void on_command(GtkWidget*, gpointer data)
         return;
     ConfigState& s = *p->state;
     switch (b->command) {
-    case SettingsCommand::SignalMonitor: call_hook(s.hooks.open_signal_monitor); break;
+    case SettingsCommand::SignalMonitor:
+        if (s.windows)
+            s.windows->open_signal_monitor();
+        break;
     case SettingsCommand::LoadDefaults:
     case SettingsCommand::Load:
     case SettingsCommand::Save: {
@@ -160,11 +159,21 @@ void on_command(GtkWidget*, gpointer data)
         clear_busy_cursor();
         break;
     }
-    case SettingsCommand::EventMemory: call_hook(s.hooks.open_event_memory); break;
-    case SettingsCommand::Diagnostics: call_hook(s.hooks.open_diagnostics); break;
+    case SettingsCommand::EventMemory:
+        if (s.unit_tools)
+            open_event_window(*s.unit_tools);
+        break;
+    case SettingsCommand::Diagnostics:
+        if (s.unit_tools)
+            open_diagnostics_window(*s.unit_tools);
+        break;
     case SettingsCommand::RadioOrModules:
-        call_hook(s.unit.version < 1065 ? s.hooks.open_radio_monitor
-                                        : s.hooks.open_additional_modules);
+        if (!s.windows)
+            break;
+        if (s.unit.version < 1065)
+            s.windows->open_radio_monitor();
+        else
+            s.windows->open_additional_modules();
         break;
     }
 }
@@ -485,6 +494,14 @@ void on_pages_destroyed(GtkWidget*, gpointer data)
     p->notebook = nullptr;
 }
 
+// The bar goes with the main window when that is destroyed first.
+void on_button_bar_destroyed(GtkWidget* bar, gpointer data)
+{
+    SettingsPages* p = static_cast<SettingsPages*>(data);
+    if (p->button_bar == bar)
+        p->button_bar = nullptr;
+}
+
 } // namespace
 
 // ---- The view --------------------------------------------------------------
@@ -557,6 +574,7 @@ GtkWidget* build_button_bar(ConfigState& s, LinkState& link)
 
     // The row of four columns sits between two expanding spacers.
     p->button_bar = gtk_vbox_new(FALSE, 0);
+    g_signal_connect(p->button_bar, "destroy", G_CALLBACK(on_button_bar_destroyed), p);
     gtk_box_pack_start(GTK_BOX(p->button_bar), new_label(""), TRUE, TRUE, 0);
     GtkWidget* columns = gtk_hbox_new(FALSE, 0);
     gtk_box_pack_start(GTK_BOX(p->button_bar), columns, FALSE, FALSE, 0);

@@ -253,6 +253,35 @@ void plug_in_and_answer(MainWindow& w, DialogAnswer& answer)
         g_source_remove(source); // it must not answer a later test's dialog
 }
 
+// The command buttons under the settings pages open the windows that other
+// parts of the program own.
+TEST(MainWindow, CommandButtonsOpenTheirWindows)
+{
+    MainWindow w({512, 4, 81, 6, 11, 1});
+    w.programmer->plugged = true;
+    w.run_until_connected();
+    AppState& a = app();
+    ASSERT_EQ(a.connection.state, kConnected);
+    ASSERT_NE(a.config.pages, nullptr);
+    const struct {
+        SettingsCommand command;
+        GtkWidget* const* window;
+    } cases[] = {
+        {SettingsCommand::SignalMonitor, &a.monitor.signal_ui.window},
+        {SettingsCommand::EventMemory, &a.unit_tools.event_window},
+        {SettingsCommand::Diagnostics, &a.unit_tools.diagnostics_window},
+        {SettingsCommand::RadioOrModules, &a.modules.window}, // from firmware 1065 on
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(*c.window, nullptr) << int(c.command);
+        gtk_button_clicked(GTK_BUTTON(a.config.pages->button(c.command)));
+        w.run(2);
+        EXPECT_NE(*c.window, nullptr) << int(c.command);
+    }
+    close_tool_windows(a);
+    EXPECT_EQ(a.unit_tools.event_window, nullptr);
+}
+
 TEST(MainWindow, ARefusedUnitGetsTheVersionDialog)
 {
     MainWindow w({612, 4, 81, 6, 11, 1});
