@@ -104,7 +104,7 @@ void wire_configuration(AppState& a)
     static Windows windows(a); // the pages call it for the whole run
     a.config.windows = &windows;
     a.config.unit_tools = &a.unit_tools;
-    a.modules.hooks.show_aux_text = [&a](const std::string& t) { set_aux_text(a.config, t); };
+    a.modules.config = &a.config; // the AUX row follows the AUX module
     a.config.hooks.ask = [&a](const std::string& question) {
         return ask_question(a.shell.main_window, question.c_str());
     };

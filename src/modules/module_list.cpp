@@ -2,6 +2,7 @@
 
 #include "config/config_io.h"
 #include "config/fields.h"
+#include "config/record.h"
 
 #include "link/block.h"
 #include "link/commands.h"
@@ -384,8 +385,8 @@ bool apply_module_config(LinkState& link)
 void show_aux_function(ModulesState& m, LinkState& link, int firmware_version)
 {
     const std::string t = aux_mode_text(read_aux_mode(link, firmware_version));
-    if (m.hooks.show_aux_text)
-        m.hooks.show_aux_text(t);
+    if (m.config)
+        set_aux_text(*m.config, t);
 }
 
 } // namespace tq

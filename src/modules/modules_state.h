@@ -12,6 +12,8 @@ typedef struct _GtkEntryBuffer GtkEntryBuffer;
 
 namespace tq {
 
+struct ConfigState;
+
 // A one-wire identifier: family code, six serial bytes, CRC-8.
 using OneWireId = std::array<std::uint8_t, 8>;
 // No identifier (an empty slot is written as eight 0xFF bytes).
@@ -73,8 +75,6 @@ struct ModuleHooks {
     // The row's view changed: show it.
     std::function<void(int row)> row_changed;
     std::function<void(const std::string&)> message;
-    // The AUX function text of the settings pages.
-    std::function<void(const std::string&)> show_aux_text;
 };
 
 struct AuxInterfaceState {
@@ -123,6 +123,9 @@ struct ModulesState {
     std::array<int, kModuleRows> last_mode_position{};
 
     ModuleHooks hooks;
+    // The settings pages' record, whose AUX function text follows the AUX
+    // module's rows; null: not shown.
+    ConfigState* config = nullptr;
 
     AuxInterfaceState aux;
 

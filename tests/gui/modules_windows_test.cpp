@@ -43,7 +43,7 @@ protected:
         a.connection.state = kConnected;
         a.modules.output_state = {0, 0};
         wire_module_windows(a.modules);
-        a.modules.hooks.show_aux_text = [this](const std::string& t) { aux_text = t; };
+        a.modules.config = &config; // the settings pages' record, for its AUX text
     }
     void TearDown() override
     {
@@ -54,6 +54,7 @@ protected:
         device_close(a.link);
         a.link.port = nullptr;
         a.modules.hooks = ModuleHooks{};
+        a.modules.config = nullptr;
         test::pump_gtk(2);
     }
 
@@ -75,7 +76,7 @@ protected:
     std::unique_ptr<sim::Programmer> programmer;
     std::shared_ptr<sim::OneWireBus> bus;
     std::unique_ptr<sim::SimPort> port;
-    std::string aux_text;
+    ConfigState config;
 };
 
 TEST_F(ModuleWindows, ListShowsRowsAndActivatesAModule)
@@ -131,7 +132,7 @@ TEST_F(ModuleWindows, DeletingTheAuxFortinRowClosesItsWindow)
     test::pump_gtk(2);
     EXPECT_EQ(m.aux.window, nullptr);
     EXPECT_EQ(programmer->unit.memory[1044], 0x01);
-    EXPECT_EQ(aux_text, "AUX module not connected / AUX module disabled (default)");
+    EXPECT_EQ(config.aux_text, "AUX module not connected / AUX module disabled (default)");
     EXPECT_TRUE(sensitive(m.row_widgets[kRowAuxFortin].activate));
     EXPECT_FALSE(sensitive(m.row_widgets[kRowAuxFortin].action));
 }

@@ -2,6 +2,7 @@
 // hooks that record what the windows would be asked to do.
 #pragma once
 
+#include "config/config_state.h"
 #include "link/commands.h"
 #include "modules/module_list.h"
 #include "modules/onewire.h"
@@ -31,6 +32,17 @@ struct ModuleUnit : SimLink {
     std::vector<std::string> aux_texts;
     int refreshes = 0;
 
+    // The settings pages' record, whose AUX row records each text it shows.
+    struct AuxRow final : ConfigView {
+        ModuleUnit* u = nullptr;
+        void field_changed(Field) override {}
+        void save_mark_changed() override {}
+        void vehicle_changed() override {}
+        void aux_text_changed() override { u->aux_texts.push_back(u->config.aux_text); }
+        void sim_pin_row_changed() override {}
+    } aux_row;
+    ConfigState config;
+
     ModuleUnit()
     {
         sim::AlarmUnit& u = unit();
@@ -57,7 +69,9 @@ struct ModuleUnit : SimLink {
         m.hooks.message = [this](const std::string& t) { messages.push_back(t); };
         m.hooks.row_changed = [this](int row) { changed_rows.push_back(row); };
         m.hooks.close_row_window = [this](int row) { closed_rows.push_back(row); };
-        m.hooks.show_aux_text = [this](const std::string& t) { aux_texts.push_back(t); };
+        aux_row.u = this;
+        config.view = &aux_row;
+        m.config = &config;
     }
 
     sim::AlarmUnit& unit() { return programmer.unit; }
