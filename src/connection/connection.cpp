@@ -147,7 +147,7 @@ std::string model_string(int model, int major, int minor)
     return s;
 }
 
-int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
     send_command(link, cmd::kHardwareType);
     for (int i = 0; i < kQueryPolls; ++i) {
@@ -156,7 +156,7 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
         c.hardware_family = link.payload()[0];
         c.hardware_type = link.payload()[1];
         if (c.hardware_family != 6)
-            return kHardwareRefused;
+            return HardwareQuery::Refused;
 
         const std::uint32_t entry = hardware_type_entry(c.hardware_type);
         const std::string label = (entry & 0xFFFF)
@@ -172,13 +172,13 @@ int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi&
         else if (c.service_mode)
             c.unit_model = 512;
         else
-            return kHardwareRefused;
-        return kHardwareSupported;
+            return HardwareQuery::Refused;
+        return HardwareQuery::Supported;
     }
-    return kHardwareNoAnswer;
+    return HardwareQuery::NoAnswer;
 }
 
-int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+Identification identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 {
     const std::uint8_t* p = link.payload();
     const int reported_model = p[0] | p[1] << 8;
@@ -189,10 +189,10 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
 
     bool accepted = c.unit_model == 512 || c.unit_model == 513 ||
                     (c.unit_model == 612 && c.service_mode);
-    int hardware = query_hardware_type(link, c, ui);
+    HardwareQuery hardware = query_hardware_type(link, c, ui);
     if (c.service_mode)
-        hardware = kHardwareSupported;
-    if (hardware == kHardwareRefused)
+        hardware = HardwareQuery::Supported;
+    if (hardware == HardwareQuery::Refused)
         accepted = false;
 
     if (!accepted) {
@@ -200,21 +200,21 @@ int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
         // may have replaced it with a model this program does serve.
         call(ui.unit_refused, textf(kTextFirmwareNotSupported, reported_model, major, minor,
                                     c.hardware_family, c.hardware_type));
-        return kRefused;
+        return Identification::Refused;
     }
     call(ui.set_status, model_string(c.unit_model, major, minor));
-    if (hardware == kHardwareNoAnswer)
-        return kIdentifyLater;
+    if (hardware == HardwareQuery::NoAnswer)
+        return Identification::Later;
 
     read_serial_number(link, c, ui);
     if (!link.open())
-        return kIdentified; // lost meanwhile: there is nothing to build pages for
+        return Identification::Identified; // lost meanwhile: there is nothing to build pages for
     call(ui.unit_identified);
     // A unit that went away while its configuration was read is not
     // connected (the loss may already have reset the state).
     if (link.open())
         c.state = kConnected;
-    return kIdentified;
+    return Identification::Identified;
 }
 
 bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
@@ -227,7 +227,7 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
             c.state = kAskingVersion;
         } else if (code == reply::kVersion && payload_size(link) >= 4 &&
                    (c.state == kWaitingForUnit || c.state == kAskingVersion)) {
-            if (identify_unit(link, c, ui) != kIdentifyLater)
+            if (identify_unit(link, c, ui) != Identification::Later)
                 return true;
         }
     }

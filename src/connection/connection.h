@@ -38,11 +38,15 @@ struct ConnectionUi {
 // row of the display name (0: show the number).
 std::uint32_t hardware_type_entry(int type);
 
-enum HardwareQuery : int { kHardwareSupported = 0, kHardwareNoAnswer = 1, kHardwareRefused = 2 };
-int query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+// What the hardware-type query found: a type this program serves, no
+// answer (ask again later), or a type it refuses.
+enum class HardwareQuery { Supported, NoAnswer, Refused };
+HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
 
-enum Identification : int { kIdentifyLater = 0, kIdentified = 1, kRefused = 2 };
-int identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+// What a version reply led to: identification waits for the hardware type
+// (Later), the unit is identified, or it is refused.
+enum class Identification { Later, Identified, Refused };
+Identification identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
 
 // One pass of the connection step; true when the loop should start its next
 // iteration at once.

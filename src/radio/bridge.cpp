@@ -202,7 +202,7 @@ bool radio_command_ack_only(LinkState& link, RadioState& radio, std::uint8_t cod
     return false;
 }
 
-int enter_radio_mode(LinkState& link)
+bool enter_radio_mode(LinkState& link)
 {
     for (int cycle = 0; cycle < kModeCycles; ++cycle) {
         const std::uint8_t enter = 0x00;
@@ -212,14 +212,14 @@ int enter_radio_mode(LinkState& link)
             busy = busy || is_busy_reply(link);
         if (busy) {
             if (cycle == kModeCycles - 1)
-                return kRadioModeBusy;
+                return false;
             platform::sleep_ms(1000);
         }
         const std::uint8_t end[2] = {0x00, 0x00};
         send_command(link, cmd::kRadioAccessEnd, end, 2);
     }
     platform::sleep_ms(50);
-    return kRadioModeEntered;
+    return true;
 }
 
 void leave_radio_mode(LinkState& link)
@@ -236,11 +236,11 @@ void leave_radio_mode(LinkState& link)
     platform::sleep_ms(100);
 }
 
-int read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::uint8_t, 16>& out)
+bool read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::uint8_t, 16>& out)
 {
     for (int cycle = 0; cycle < kInfoCycles; ++cycle) {
         if (!link.open())
-            return 1;
+            return false;
         bridge_read(link, kSeqRepeat, kBufInfo, 0x10);
         for (int poll = 0; poll < kInfoPolls; ++poll) {
             if (poll_reply(link) == 0)
@@ -255,10 +255,10 @@ int read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::ui
             const std::uint8_t chip = out[15];
             radio.chipset = chip >= '0' && chip <= '9' ? chip - '0' : 0;
             out[15] = 0;
-            return 0;
+            return true;
         }
     }
-    return 1;
+    return false;
 }
 
 std::string info_block_version(const std::array<std::uint8_t, 16>& block)

@@ -76,16 +76,16 @@ bool radio_command(LinkState& link, RadioState& radio, std::uint8_t code,
 bool radio_command_ack_only(LinkState& link, RadioState& radio, std::uint8_t code,
                             std::string_view data);
 
-// 0 on success, 1 when the module stays busy with remote commands.
-enum RadioModeResult : int { kRadioModeEntered = 0, kRadioModeBusy = 1 };
-int enter_radio_mode(LinkState& link);
+// True once the unit has handed the module over; false when it stays busy
+// with remote commands.
+bool enter_radio_mode(LinkState& link);
 // Resets the radio module and returns the unit to normal radio operation.
 void leave_radio_mode(LinkState& link);
 
 // The 16-byte information block: a version text in bytes 0..14 and the
 // chipset digit in byte 15, which is taken into radio.chipset (0 when it is
-// no digit) and replaced by NUL. 0 on success, 1 on failure.
-int read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::uint8_t, 16>& out);
+// no digit) and replaced by NUL. True when the block came.
+bool read_radio_info_block(LinkState& link, RadioState& radio, std::array<std::uint8_t, 16>& out);
 // The version text of an information block ("" when byte 0 is 0).
 std::string info_block_version(const std::array<std::uint8_t, 16>& block);
 

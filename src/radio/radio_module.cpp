@@ -146,7 +146,7 @@ void radio_open(RadioContext& c)
     c.view.busy_cursor(true);
     platform::pump_events();
 
-    if (enter_radio_mode(c.link) != kRadioModeEntered) {
+    if (!enter_radio_mode(c.link)) {
         r.opening = false;
         c.view.busy_cursor(false);
         c.view.message(text(kTextRadioUsedByRemote));
@@ -156,7 +156,7 @@ void radio_open(RadioContext& c)
     r.placeholder = true;
     std::array<std::uint8_t, 16> info{};
     std::string info_version;
-    if (read_radio_info_block(c.link, r, info) == 0)
+    if (read_radio_info_block(c.link, r, info))
         info_version = info_block_version(info);
 
     std::string version;

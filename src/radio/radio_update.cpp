@@ -81,7 +81,7 @@ bool switch_radio_boot_mode(LinkState& link, RadioState& radio, RadioBootMode mo
     platform::sleep_ms(50);
 
     std::array<std::uint8_t, 16> info{};
-    if (read_radio_info_block(link, radio, info) != 0)
+    if (!read_radio_info_block(link, radio, info))
         return false;
 
     const std::uint8_t mode_byte = std::uint8_t(mode);

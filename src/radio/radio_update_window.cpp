@@ -145,7 +145,7 @@ namespace {
 // that message takes the place of whatever message was open.
 bool enter_radio_mode_or_say_busy(LinkState& link)
 {
-    if (enter_radio_mode(link) == kRadioModeEntered)
+    if (enter_radio_mode(link))
         return true;
     show_message(text(kTextRadioUsedByRemote));
     return false;
