@@ -35,48 +35,28 @@ using C = Codec;
 // Writes a row as its plain columns, then what differs from a byte that
 // every unit stores and shows as it is.
 class Row {
+    // Defined before its callers: clang 14 evaluates the table only then.
+    template <class T> constexpr Row with(T MemoryRow::*column, T value) const
+    {
+        Row copy = *this;
+        copy.r_.*column = value;
+        return copy;
+    }
+
 public:
     constexpr Row(Field f, int address, int offset, int length, Codec c)
         : r_{f, address, offset, length, c}
     {
     }
-    constexpr Row from(int version) const
-    {
-        Row copy = *this;
-        copy.r_.first = version;
-        return copy;
-    }
-    constexpr Row upto(int version) const
-    {
-        Row copy = *this;
-        copy.r_.last = version;
-        return copy;
-    }
-    constexpr Row large_only() const
-    {
-        Row copy = *this;
-        copy.r_.large_only = true;
-        return copy;
-    }
-    constexpr Row shown_anyway() const
-    {
-        Row copy = *this;
-        copy.r_.shown_anyway = true;
-        return copy;
-    }
+    constexpr Row from(int version) const { return with(&MemoryRow::first, version); }
+    constexpr Row upto(int version) const { return with(&MemoryRow::last, version); }
+    constexpr Row large_only() const { return with(&MemoryRow::large_only, true); }
+    constexpr Row shown_anyway() const { return with(&MemoryRow::shown_anyway, true); }
     constexpr Row clamp(std::uint8_t max, std::uint8_t above_max) const
     {
-        Row copy = *this;
-        copy.r_.max = max;
-        copy.r_.above_max = above_max;
-        return copy;
+        return with(&MemoryRow::max, max).with(&MemoryRow::above_max, above_max);
     }
-    constexpr Row characters(int n) const
-    {
-        Row copy = *this;
-        copy.r_.characters = n;
-        return copy;
-    }
+    constexpr Row characters(int n) const { return with(&MemoryRow::characters, n); }
     constexpr operator MemoryRow() const { return r_; }
 
 private:
