@@ -108,14 +108,14 @@ bool write_mode_byte(ModulesState& m, LinkState& link, int firmware_version, int
 
 void tell(const ModulesState& m, int text_row)
 {
-    if (m.hooks.message)
-        m.hooks.message(text(text_row));
+    if (m.view)
+        m.view->message(text(text_row));
 }
 
 void row_changed(const ModulesState& m, int row)
 {
-    if (m.hooks.row_changed)
-        m.hooks.row_changed(row);
+    if (m.view)
+        m.view->row_changed(row);
 }
 
 std::uint8_t mode_value(const ModuleRowInfo& row_info, int position, bool active)
@@ -288,12 +288,12 @@ void activate_module(ModulesState& m, LinkState& link, int firmware_version, int
         // The bus may have changed since the list was read: read it again
         // and store what the row holds now. A row left without a module
         // stores nothing (an empty identifier would delete the module).
-        if (!m.hooks.refresh || !m.hooks.refresh())
+        if (!m.view || !m.view->refresh())
             return;
         id = m.row_connected[std::size_t(row)];
         if (id_empty(id)) {
-            if (m.hooks.message)
-                m.hooks.message(kNoDeviceText);
+            if (m.view)
+                m.view->message(kNoDeviceText);
             return;
         }
     }
@@ -337,8 +337,8 @@ void activate_module(ModulesState& m, LinkState& link, int firmware_version, int
 
 void delete_module(ModulesState& m, LinkState& link, int firmware_version, int row)
 {
-    if (m.hooks.close_row_window)
-        m.hooks.close_row_window(row);
+    if (m.view)
+        m.view->close_row_window(row);
     if (!store_row(m, link, firmware_version, row, kNoId, false))
         return;
     reset_module_row(m, row);

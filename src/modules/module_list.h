@@ -1,7 +1,7 @@
 // The additional-modules list: which modules the unit has stored, which are
 // on its one-wire bus, and the row actions that store, delete and change
-// them. Plain code; the window shows ModulesState::rows and supplies the
-// hooks.
+// them. Plain code; the window shows ModulesState::rows and implements
+// ModuleListView.
 #pragma once
 
 #include "link/link.h"
@@ -52,7 +52,7 @@ void build_module_rows(ModulesState& m);
 // "Unlisted devices: ID, ID." for bus devices no row took; "" when none.
 std::string unlisted_devices_line(const ModulesState& m);
 
-// The row actions. Messages and window changes go through m.hooks.
+// The row actions. Messages and window changes go through m.view.
 void activate_module(ModulesState& m, LinkState& link, int firmware_version, int row);
 void delete_module(ModulesState& m, LinkState& link, int firmware_version, int row);
 void change_module_mode(ModulesState& m, LinkState& link, int firmware_version, int row,

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -63,18 +62,21 @@ struct ModuleRowWidgets {
     GtkWidget* action = nullptr;
 };
 
-// What the module list needs from the windows around it. Unset members do
-// nothing (a refresh that is not set counts as failed).
-struct ModuleHooks {
+// What the module list needs from the windows around it: the additional-
+// modules window implements it, tests record. A member not overridden does
+// nothing (a refresh counts as failed).
+class ModuleListView {
+public:
+    virtual ~ModuleListView() = default;
     // Closes the test windows, reads the list again and rebuilds the window;
     // false when the list could not be read (its message is shown).
-    std::function<bool()> refresh;
+    virtual bool refresh() { return false; }
     // Closes the window that belongs to a row's module (radio module window,
     // radio monitor, AUX-FORTIN window, test window).
-    std::function<void(int row)> close_row_window;
+    virtual void close_row_window(int row) {}
     // The row's view changed: show it.
-    std::function<void(int row)> row_changed;
-    std::function<void(const std::string&)> message;
+    virtual void row_changed(int row) {}
+    virtual void message(const std::string& text) {}
 };
 
 struct AuxInterfaceState {
@@ -122,7 +124,7 @@ struct ModulesState {
     std::array<ModuleRowView, kModuleRows> rows{};
     std::array<int, kModuleRows> last_mode_position{};
 
-    ModuleHooks hooks;
+    ModuleListView* view = nullptr; // null: nothing shown, a refresh fails
     // The settings pages' record, whose AUX function text follows the AUX
     // module's rows; null: not shown.
     ConfigState* config = nullptr;

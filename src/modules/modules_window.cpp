@@ -322,16 +322,27 @@ void close_modules_window(ModulesState& m)
         gtk_widget_destroy(m.window); // the destroy handler forgets it
 }
 
-void wire_module_windows(ModulesState& m)
-{
-    ModuleHooks& h = m.hooks;
-    h.refresh = [] {
+namespace {
+
+// The module list's view: this window, its test windows and the message
+// window.
+struct ModulesWindowView final : ModuleListView {
+    bool refresh() override
+    {
         close_module_test_windows(*states.modules);
         return open_modules_window(states, true);
-    };
-    h.close_row_window = [](int row) { close_row_window(row); };
-    h.row_changed = [](int row) { show_row(row); };
-    h.message = [](const std::string& t) { show_message(t); };
+    }
+    void close_row_window(int row) override { tq::close_row_window(row); }
+    void row_changed(int row) override { show_row(row); }
+    void message(const std::string& t) override { show_message(t); }
+};
+
+} // namespace
+
+void wire_module_windows(ModulesState& m)
+{
+    static ModulesWindowView view;
+    m.view = &view;
 }
 
 } // namespace tq

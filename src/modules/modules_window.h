@@ -28,7 +28,7 @@ bool open_modules_window(const ModulesWindowStates& s, bool refresh);
 // Closes the window and the module test windows.
 void close_modules_window(ModulesState& m);
 
-// Connects the module list's hooks to these windows (once, at start-up).
+// Makes these windows the module list's view (once, at start-up).
 void wire_module_windows(ModulesState& m);
 
 } // namespace tq

@@ -660,22 +660,29 @@ struct ActivateOp : test::SimLink, Bench {
         u.memory[1044] = 0x82; // AUX-FORTIN active: the AUX module takes its place
         bus->devices = {sim::make_onewire_id(kFamilyCutoff, 2, 77), sim::aux_module_id()};
         open();
-        m.hooks.refresh = [this] {
-            const int r = load_module_list(m, link, 1105);
-            if (r)
-                messages.push_back(text(r));
-            if (r && r != kTextNoDevices)
-                return false;
-            build_module_rows(m);
-            return true;
-        };
-        m.hooks.message = [this](const std::string& t) { messages.push_back(t); };
+        windows.op = this;
+        m.view = &windows;
         EXPECT_EQ(load_module_list(m, link, 1105), 0);
         build_module_rows(m);
     }
     void run() { activate_module(m, link, 1105, row); }
     Memory after() const { return programmer.unit.memory; }
 
+    // The module window as a recorder: a refresh reads the list again.
+    struct Windows final : ModuleListView {
+        ActivateOp* op = nullptr;
+        bool refresh() override
+        {
+            const int r = load_module_list(op->m, op->link, 1105);
+            if (r)
+                op->messages.push_back(text(r));
+            if (r && r != kTextNoDevices)
+                return false;
+            build_module_rows(op->m);
+            return true;
+        }
+        void message(const std::string& t) override { op->messages.push_back(t); }
+    } windows;
     std::shared_ptr<sim::OneWireBus> bus;
     ModulesState m;
     std::vector<std::string> messages;

@@ -53,7 +53,7 @@ protected:
         close_message_window();
         device_close(a.link);
         a.link.port = nullptr;
-        a.modules.hooks = ModuleHooks{};
+        a.modules.view = nullptr;
         a.modules.config = nullptr;
         test::pump_gtk(2);
     }

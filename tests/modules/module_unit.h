@@ -1,5 +1,5 @@
 // A simulated unit with a one-wire bus, and a module list wired to it with
-// hooks that record what the windows would be asked to do.
+// a view that records what the windows would be asked to do.
 #pragma once
 
 #include "config/config_state.h"
@@ -32,6 +32,26 @@ struct ModuleUnit : SimLink {
     std::vector<std::string> aux_texts;
     int refreshes = 0;
 
+    // The windows around the list, as a recorder; a refresh reads the list
+    // again as the window does.
+    struct Windows final : ModuleListView {
+        ModuleUnit* u = nullptr;
+        bool refresh() override
+        {
+            const int r = load_module_list(u->m, u->link, u->fw);
+            if (r)
+                u->messages.push_back(text(r));
+            if (r && r != kTextNoDevices)
+                return false;
+            build_module_rows(u->m);
+            ++u->refreshes;
+            return true;
+        }
+        void message(const std::string& t) override { u->messages.push_back(t); }
+        void row_changed(int row) override { u->changed_rows.push_back(row); }
+        void close_row_window(int row) override { u->closed_rows.push_back(row); }
+    } windows;
+
     // The settings pages' record, whose AUX row records each text it shows.
     struct AuxRow final : ConfigView {
         ModuleUnit* u = nullptr;
@@ -56,19 +76,8 @@ struct ModuleUnit : SimLink {
         std::memset(u.memory.data() + 1052, 0xFF, 16);
         open();
 
-        m.hooks.refresh = [this] {
-            const int r = load_module_list(m, link, fw);
-            if (r)
-                messages.push_back(text(r));
-            if (r && r != kTextNoDevices)
-                return false;
-            build_module_rows(m);
-            ++refreshes;
-            return true;
-        };
-        m.hooks.message = [this](const std::string& t) { messages.push_back(t); };
-        m.hooks.row_changed = [this](int row) { changed_rows.push_back(row); };
-        m.hooks.close_row_window = [this](int row) { closed_rows.push_back(row); };
+        windows.u = this;
+        m.view = &windows;
         aux_row.u = this;
         config.view = &aux_row;
         m.config = &config;
