@@ -178,9 +178,9 @@ void run(tq::LinkState& link, std::uint8_t what, std::uint8_t option)
         c.state = tq::kWaitingForUnit;
         c.can_check_pending = false;
         c.service_mode = option & 0x80;
-        const tq::ConnectionUi ui;
+        tq::ConnectionView nothing_shown;
         for (int i = 0; i < kPasses && link.open(); ++i)
-            tq::connection_step(link, c, ui);
+            tq::connection_step(link, c, nothing_shown);
         break;
     }
     case 1: { // the periodic steps of the unit's tool windows

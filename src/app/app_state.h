@@ -25,7 +25,6 @@ struct AppState {
     ShellState shell;
     LinkState link;
     ConnectionState connection;
-    ConnectionUi connection_ui;
     PrefsState prefs;
 
     // Subsystem states are added here, one member per folder.

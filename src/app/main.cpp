@@ -99,6 +99,6 @@ int main(int argc, char** argv)
     }
     if (!start_message.empty())
         show_message(start_message);
-    connect_connection_ui(a);
+    watch_for_link_loss(a);
     run_main_loop(a);
 }

@@ -327,29 +327,53 @@ void close_tool_windows(AppState& a)
     close_configuration_history(); // its list is the gone unit's
 }
 
-void connect_connection_ui(AppState& a)
+namespace {
+
+// The connection as the main window shows it: the status rows, the dialogs
+// of a bootloader or a refused unit, the settings pages of an identified
+// unit, the tool windows' periodic steps while it stays.
+class MainWindowConnection final : public ConnectionView {
+public:
+    explicit MainWindowConnection(AppState& a) : a_(a) {}
+
+    void set_status(const std::string& t) override { set_label_text(a_.shell.status_label, t); }
+    void set_hardware(const std::string& t) override
+    {
+        set_label_text(a_.shell.hardware_label, t);
+    }
+    void set_serial(const std::string& t) override { set_label_text(a_.shell.serial_label, t); }
+    bool can_analyzer_check() override { return run_can_analyzer_check(a_); }
+    void bootloader_found() override { run_bootloader_dialog(a_); }
+    void unit_refused(const std::string& t) override { run_version_mismatch_dialog(a_, t); }
+    void unit_identified() override { show_identified_unit(a_); }
+    void disconnected() override { end_connection(a_); }
+    void periodic_steps() override { run_periodic_steps(a_); }
+
+private:
+    AppState& a_;
+};
+
+// No device and the state not 0: back to searching, and what belonged to
+// the connection goes.
+void reset_lost_connection(AppState& a)
 {
-    // What the connection step shows and starts, in the main window and the
-    // windows around it.
-    ConnectionUi& ui = a.connection_ui;
-    ShellState& s = a.shell;
-    ui.set_status = [&s](const std::string& t) { set_label_text(s.status_label, t); };
-    ui.set_hardware = [&s](const std::string& t) { set_label_text(s.hardware_label, t); };
-    ui.set_serial = [&s](const std::string& t) { set_label_text(s.serial_label, t); };
-    ui.can_analyzer_check = [&a] { return run_can_analyzer_check(a); };
-    ui.bootloader_found = [&a] { run_bootloader_dialog(a); };
-    ui.unit_refused = [&a](const std::string& t) { run_version_mismatch_dialog(a, t); };
-    ui.unit_identified = [&a] { show_identified_unit(a); };
-    ui.disconnected = [&a] { end_connection(a); };
-    ui.periodic_steps = [&a] { run_periodic_steps(a); };
+    if (a.connection.state == kSearching)
+        return;
+    MainWindowConnection view(a);
+    disconnect_reset(a.connection, view);
+}
+
+} // namespace
+
+void watch_for_link_loss(AppState& a)
+{
     // A programmer that goes away in the middle of an operation ends the
     // connection at once: the pages and tool windows go, and the failure
     // message the operation shows next stays on screen.
     a.link.on_lost = [&a] {
         if (a.remote.window)
             return; // remote access runs the device itself
-        if (a.connection.state != kSearching)
-            disconnect_reset(a.connection, a.connection_ui);
+        reset_lost_connection(a);
     };
 }
 
@@ -370,8 +394,7 @@ void loop_iteration(AppState& a)
             s.combo_closed = true;
         }
         platform::sleep_ms(100);
-        if (a.connection.state != kSearching)
-            disconnect_reset(a.connection, a.connection_ui);
+        reset_lost_connection(a);
         // A programmer that is plugged in but may not be opened is named,
         // with the fix, instead of searching on as if nothing were there.
         const bool refused = a.link.programmer_unopenable;
@@ -385,7 +408,8 @@ void loop_iteration(AppState& a)
         s.combo_closed = false;
     }
 
-    if (connection_step(a.link, a.connection, a.connection_ui))
+    MainWindowConnection view(a);
+    if (connection_step(a.link, a.connection, view))
         return;
 
     // A watched autoflash folder is scanned while a device is open.

@@ -27,8 +27,9 @@ void loop_iteration(AppState& a);
 // language) and ends this instance.
 [[noreturn]] void restart_program(const std::string& language_code = {});
 
-// Wires the connection step to the main window's labels and dialogs.
-void connect_connection_ui(AppState& a);
+// A programmer lost in the middle of an operation ends the connection at
+// once (unless remote access runs the device).
+void watch_for_link_loss(AppState& a);
 
 // Closes every window that belongs to a connection.
 void close_tool_windows(AppState& a);

@@ -79,44 +79,52 @@ void Session::reset()
 Found Session::find_unit(int wait_ms)
 {
     reset();
-    bool identified = false;
-    bool refused = false;
-    bool bootloader = false;
-    std::string hardware;
-    std::string serial;
-    ConnectionUi ui;
-    ui.set_hardware = [&](const std::string& t) { hardware = t; };
-    ui.set_serial = [&](const std::string& t) { serial = t; };
-    ui.unit_refused = [&](const std::string& t) {
-        refused = true;
-        message = t;
-    };
-    ui.unit_identified = [&] { identified = true; };
-    ui.bootloader_found = [&] { bootloader = true; };
+    // What the search found, as the window would show it.
+    struct Findings final : ConnectionView {
+        void set_hardware(const std::string& t) override { hardware = t; }
+        void set_serial(const std::string& t) override { serial = t; }
+        void unit_refused(const std::string& t) override
+        {
+            refused = true;
+            message = t;
+        }
+        void unit_identified() override { identified = true; }
+        void bootloader_found() override { bootloader = true; }
+
+        bool identified = false;
+        bool refused = false;
+        bool bootloader = false;
+        std::string hardware;
+        std::string serial;
+        std::string message;
+    } found;
 
     const std::int64_t deadline = platform::now_ms() + wait_ms;
     for (;;) {
         if (interrupted())
             return Found::Interrupted;
         if (!link.open() && connection.state != kSearching)
-            disconnect_reset(connection, ui);
+            disconnect_reset(connection, found);
         if (!link.open())
             platform::sleep_ms(kNoDevicePauseMs);
-        connection_step(link, connection, ui);
-        if (identified || refused) {
+        connection_step(link, connection, found);
+        if (found.identified || found.refused) {
             unit.model = connection.unit_model;
             unit.version = connection.firmware_version;
             unit.major = connection.firmware_version >> 8;
             unit.minor = connection.firmware_version & 0xFF;
             unit.model_string = model_string(unit.model, unit.major, unit.minor);
-            unit.hardware = trimmed_label(hardware);
-            unit.serial_text = serial;
+            unit.hardware = trimmed_label(found.hardware);
+            unit.serial_text = found.serial;
+            const std::string& serial = found.serial;
             const std::size_t digits = serial.find_last_not_of("0123456789");
             if (!serial.empty() && digits + 1 < serial.size())
                 unit.serial_number = serial.substr(digits + 1);
-            return identified ? Found::Unit : Found::Refused;
+            if (found.refused)
+                message = found.message;
+            return found.identified ? Found::Unit : Found::Refused;
         }
-        if (bootloader) {
+        if (found.bootloader) {
             message = text(kTextCliInBootloader);
             return Found::Bootloader;
         }

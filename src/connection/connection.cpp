@@ -46,19 +46,7 @@ constexpr std::array<std::uint32_t, 20> kHardwareTypes = {
 // step reads are passed over, so that nothing stale is taken for an answer.
 int payload_size(const LinkState& link) { return link.reply_length - 3; }
 
-void call(const std::function<void(const std::string&)>& f, const std::string& s)
-{
-    if (f)
-        f(s);
-}
-
-void call(const std::function<void()>& f)
-{
-    if (f)
-        f();
-}
-
-void read_serial_number(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+void read_serial_number(LinkState& link, ConnectionState& c, ConnectionView& view)
 {
     c.serial.clear();
     send_frame(link, cmd::kSerialNumber);
@@ -71,29 +59,29 @@ void read_serial_number(LinkState& link, ConnectionState& c, const ConnectionUi&
             std::snprintf(digits, sizeof digits, "22%010u", unsigned(serial));
             c.serial = digits;
         }
-        call(ui.set_serial, serial == 0xFFFFFFFFu ? std::string() : textf(kTextSerialNumber, serial));
+        view.set_serial(serial == 0xFFFFFFFFu ? std::string() : textf(kTextSerialNumber, serial));
         return;
     }
 }
 
-void search(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+void search(LinkState& link, ConnectionState& c, ConnectionView& view)
 {
     if (!c.can_check_pending && can_analyzer_replugged(link.serial))
         c.can_check_pending = true;
     if (c.can_check_pending) {
-        if (ui.can_analyzer_check && !ui.can_analyzer_check())
+        if (!view.can_analyzer_check())
             return;
         c.can_check_pending = false;
     }
     switch (device_open(link)) {
     case OpenResult::Programmer:
-        call(ui.set_status, text(kTextPleaseWait));
+        view.set_status(text(kTextPleaseWait));
         poll_reply(link);
         c.state = kWaitingForUnit;
         break;
     case OpenResult::Bootloader:
         device_close(link, "a unit waiting in its bootloader");
-        call(ui.bootloader_found);
+        view.bootloader_found();
         device_close(link); // whatever the dialog opened is not ours to keep
         break;
     default:
@@ -147,7 +135,7 @@ std::string model_string(int model, int major, int minor)
     return s;
 }
 
-HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, ConnectionView& view)
 {
     send_command(link, cmd::kHardwareType);
     for (int i = 0; i < kQueryPolls; ++i) {
@@ -164,7 +152,7 @@ HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const Con
                                       : "(" + std::to_string(c.hardware_type) + ")  ";
         // The label shows the type even when it is refused, so that the
         // fitter can tell which hardware it is.
-        call(ui.set_hardware, label);
+        view.set_hardware(label);
         if (entry & kModel512)
             c.unit_model = 512;
         else if (entry & kModel511)
@@ -178,7 +166,7 @@ HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const Con
     return HardwareQuery::NoAnswer;
 }
 
-Identification identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+Identification identify_unit(LinkState& link, ConnectionState& c, ConnectionView& view)
 {
     const std::uint8_t* p = link.payload();
     const int reported_model = p[0] | p[1] << 8;
@@ -189,7 +177,7 @@ Identification identify_unit(LinkState& link, ConnectionState& c, const Connecti
 
     bool accepted = c.unit_model == 512 || c.unit_model == 513 ||
                     (c.unit_model == 612 && c.service_mode);
-    HardwareQuery hardware = query_hardware_type(link, c, ui);
+    HardwareQuery hardware = query_hardware_type(link, c, view);
     if (c.service_mode)
         hardware = HardwareQuery::Supported;
     if (hardware == HardwareQuery::Refused)
@@ -198,18 +186,18 @@ Identification identify_unit(LinkState& link, ConnectionState& c, const Connecti
     if (!accepted) {
         // The message names the firmware's own model: the hardware lookup
         // may have replaced it with a model this program does serve.
-        call(ui.unit_refused, textf(kTextFirmwareNotSupported, reported_model, major, minor,
+        view.unit_refused(textf(kTextFirmwareNotSupported, reported_model, major, minor,
                                     c.hardware_family, c.hardware_type));
         return Identification::Refused;
     }
-    call(ui.set_status, model_string(c.unit_model, major, minor));
+    view.set_status(model_string(c.unit_model, major, minor));
     if (hardware == HardwareQuery::NoAnswer)
         return Identification::Later;
 
-    read_serial_number(link, c, ui);
+    read_serial_number(link, c, view);
     if (!link.open())
         return Identification::Identified; // lost meanwhile: there is nothing to build pages for
-    call(ui.unit_identified);
+    view.unit_identified();
     // A unit that went away while its configuration was read is not
     // connected (the loss may already have reset the state).
     if (link.open())
@@ -217,7 +205,7 @@ Identification identify_unit(LinkState& link, ConnectionState& c, const Connecti
     return Identification::Identified;
 }
 
-bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui)
+bool connection_step(LinkState& link, ConnectionState& c, ConnectionView& view)
 {
     if (c.state > 7) {
         poll_pass_reply(link);
@@ -227,14 +215,14 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
             c.state = kAskingVersion;
         } else if (code == reply::kVersion && payload_size(link) >= 4 &&
                    (c.state == kWaitingForUnit || c.state == kAskingVersion)) {
-            if (identify_unit(link, c, ui) != Identification::Later)
+            if (identify_unit(link, c, view) != Identification::Later)
                 return true;
         }
     }
 
     switch (c.state) {
     case kSearching:
-        search(link, c, ui);
+        search(link, c, view);
         break;
     case kWaitingForUnit:
         send_command(link, cmd::kHello);
@@ -243,7 +231,7 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
         send_frame(link, cmd::kVersion);
         break;
     case kConnected:
-        call(ui.periodic_steps);
+        view.periodic_steps();
         break;
     default:
         break;
@@ -251,10 +239,10 @@ bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui
     return false;
 }
 
-void disconnect_reset(ConnectionState& c, const ConnectionUi& ui)
+void disconnect_reset(ConnectionState& c, ConnectionView& view)
 {
     c.state = kSearching;
-    call(ui.disconnected);
+    view.disconnected();
 }
 
 } // namespace tq

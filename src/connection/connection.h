@@ -1,7 +1,7 @@
 // The connection step: finds the programmer, waits for the alarm unit behind
 // it, identifies the unit and, once connected, hands each polled reply to
 // the periodic steps of the open tool windows. Plain code: everything it
-// shows or asks goes through ConnectionUi.
+// shows or asks goes through a ConnectionView.
 #pragma once
 
 #include "connection/connection_state.h"
@@ -13,25 +13,29 @@
 
 namespace tq {
 
-// What the connection step needs of the rest of the program. Unset members
-// do nothing.
-struct ConnectionUi {
-    std::function<void(const std::string&)> set_status;
-    std::function<void(const std::string&)> set_hardware;
-    std::function<void(const std::string&)> set_serial;
+// What the connection step shows, asks and hands on. The main window is one,
+// the command-line session another; each member does nothing unless the
+// view has something to do there.
+class ConnectionView {
+public:
+    virtual ~ConnectionView() = default;
+
+    virtual void set_status(const std::string&) {}
+    virtual void set_hardware(const std::string&) {}
+    virtual void set_serial(const std::string&) {}
     // The CAN-analyzer search and removal question; true when the search is
     // done (false: run it again on the next pass).
-    std::function<bool()> can_analyzer_check;
+    virtual bool can_analyzer_check() { return true; }
     // A bare bootloader was found (the handle is already closed).
-    std::function<void()> bootloader_found;
+    virtual void bootloader_found() {}
     // The unit is refused; the text says why.
-    std::function<void(const std::string&)> unit_refused;
+    virtual void unit_refused(const std::string&) {}
     // The unit is identified: build the pages and read its configuration.
-    std::function<void()> unit_identified;
+    virtual void unit_identified() {}
     // The device went away: tear down what belonged to the connection.
-    std::function<void()> disconnected;
+    virtual void disconnected() {}
     // State 16: the periodic steps of the open tool windows.
-    std::function<void()> periodic_steps;
+    virtual void periodic_steps() {}
 };
 
 // Hardware types: bit 30 model 512, bit 31 model 511, low 16 bits the text
@@ -41,19 +45,19 @@ std::uint32_t hardware_type_entry(int type);
 // What the hardware-type query found: a type this program serves, no
 // answer (ask again later), or a type it refuses.
 enum class HardwareQuery { Supported, NoAnswer, Refused };
-HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+HardwareQuery query_hardware_type(LinkState& link, ConnectionState& c, ConnectionView& view);
 
 // What a version reply led to: identification waits for the hardware type
 // (Later), the unit is identified, or it is refused.
 enum class Identification { Later, Identified, Refused };
-Identification identify_unit(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+Identification identify_unit(LinkState& link, ConnectionState& c, ConnectionView& view);
 
 // One pass of the connection step; true when the loop should start its next
 // iteration at once.
-bool connection_step(LinkState& link, ConnectionState& c, const ConnectionUi& ui);
+bool connection_step(LinkState& link, ConnectionState& c, ConnectionView& view);
 
 // No device and state not 0: back to searching.
-void disconnect_reset(ConnectionState& c, const ConnectionUi& ui);
+void disconnect_reset(ConnectionState& c, ConnectionView& view);
 
 // The driver message for a CAN-analyzer unit without a bound driver.
 std::string can_driver_message();

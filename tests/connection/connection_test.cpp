@@ -13,42 +13,48 @@
 namespace tq {
 namespace {
 
-struct Recorder {
+// Records what the connection step shows; a test may add what a bootloader
+// or the CAN-analyzer check does besides.
+struct Recorder : ConnectionView {
     std::string status, hardware, serial = "unchanged", refused;
-    int identified = 0, disconnected = 0, bootloader = 0, periodic = 0, refusals = 0;
-    ConnectionUi ui()
+    int identified = 0, disconnected_count = 0, bootloader = 0, periodic = 0, refusals = 0;
+    std::function<void()> on_bootloader;
+    std::function<bool()> can_check;
+
+    void set_status(const std::string& s) override { status = s; }
+    void set_hardware(const std::string& s) override { hardware = s; }
+    void set_serial(const std::string& s) override { serial = s; }
+    void unit_refused(const std::string& s) override
     {
-        ConnectionUi u;
-        u.set_status = [this](const std::string& s) { status = s; };
-        u.set_hardware = [this](const std::string& s) { hardware = s; };
-        u.set_serial = [this](const std::string& s) { serial = s; };
-        u.unit_refused = [this](const std::string& s) {
-            refused = s;
-            ++refusals;
-        };
-        u.unit_identified = [this] { ++identified; };
-        u.disconnected = [this] { ++disconnected; };
-        u.bootloader_found = [this] { ++bootloader; };
-        u.periodic_steps = [this] { ++periodic; };
-        return u;
+        refused = s;
+        ++refusals;
     }
+    void unit_identified() override { ++identified; }
+    void disconnected() override { ++disconnected_count; }
+    void bootloader_found() override
+    {
+        ++bootloader;
+        if (on_bootloader)
+            on_bootloader();
+    }
+    bool can_analyzer_check() override { return can_check ? can_check() : true; }
+    void periodic_steps() override { ++periodic; }
 };
 
 // One pass of the poll loop as far as the connection is concerned: a lost
 // device resets the state, then the connection step runs.
-bool loop_pass(test::SimLink& s, ConnectionState& c, const ConnectionUi& ui)
+bool loop_pass(test::SimLink& s, ConnectionState& c, ConnectionView& view)
 {
     if (!s.link.open() && c.state != kSearching)
-        disconnect_reset(c, ui);
-    return connection_step(s.link, c, ui);
+        disconnect_reset(c, view);
+    return connection_step(s.link, c, view);
 }
 
 // Runs passes until connected, refused or out of patience.
-void run_steps(test::SimLink& s, ConnectionState& c, Recorder& r, const ConnectionUi& ui,
-               int steps = 20)
+void run_steps(test::SimLink& s, ConnectionState& c, Recorder& r, int steps = 20)
 {
     for (int n = 0; n < steps && c.state != kConnected && r.refusals == 0; ++n)
-        loop_pass(s, c, ui);
+        loop_pass(s, c, r);
 }
 
 TEST(Connection, IdentifiesTheUnitThroughStatusAndVersion)
@@ -58,8 +64,7 @@ TEST(Connection, IdentifiesTheUnitThroughStatusAndVersion)
         s.programmer.unit.identity = {512, 4, 30, 6, 11, 1234};
         ConnectionState c;
         Recorder r;
-        const ConnectionUi ui = r.ui();
-        run_steps(s, c, r, ui);
+        run_steps(s, c, r);
         ASSERT_EQ(c.state, kConnected);
         EXPECT_EQ(r.status, "TQ512-0430");
         EXPECT_EQ(r.hardware, "(NORDAVEL TQ512)  ");
@@ -128,8 +133,7 @@ TEST(Connection, IdentificationCases)
         ConnectionState c;
         c.service_mode = k.service_mode;
         Recorder r;
-        const ConnectionUi ui = r.ui();
-        run_steps(s, c, r, ui);
+        run_steps(s, c, r);
         EXPECT_EQ(c.state == kConnected, k.connected);
         EXPECT_EQ(r.identified, k.connected ? 1 : 0);
         EXPECT_EQ(r.status, k.connected ? k.status : "Please wait...");
@@ -152,9 +156,8 @@ TEST(Connection, WithoutAHardwareAnswerIdentificationStartsOver)
     s.programmer.unit.identity.answers_hardware_type = false;
     ConnectionState c;
     Recorder r;
-    const ConnectionUi ui = r.ui();
     for (int i = 0; i < 8; ++i)
-        loop_pass(s, c, ui);
+        loop_pass(s, c, r);
     EXPECT_EQ(c.state, kAskingVersion);
     EXPECT_EQ(r.identified, 0);
     EXPECT_EQ(r.refusals, 0);
@@ -166,7 +169,7 @@ TEST(Connection, WithoutAHardwareAnswerIdentificationStartsOver)
     EXPECT_GE(queries, 2) << "every version reply asks again";
 
     s.programmer.unit.identity.answers_hardware_type = true;
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     EXPECT_EQ(c.state, kConnected);
     EXPECT_EQ(r.hardware, "(NORDAVEL TQ512)  ");
 }
@@ -179,14 +182,13 @@ TEST(Connection, ShortRepliesAreNoAnswers)
     unit.on(0xF6, [](sim::AlarmUnit& u, auto) { u.reply(0x01, {1, 2}); });
     ConnectionState c;
     Recorder r;
-    const ConnectionUi ui = r.ui();
     for (int i = 0; i < 6; ++i)
-        loop_pass(s, c, ui);
+        loop_pass(s, c, r);
     EXPECT_NE(c.state, kConnected);
     EXPECT_EQ(r.hardware, "");
 
     unit.on(0xF4, [](sim::AlarmUnit& u, auto) { u.reply(0x01, {6, 11}); });
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     EXPECT_EQ(c.state, kConnected);
     EXPECT_EQ(r.serial, "unchanged");
 }
@@ -198,8 +200,7 @@ TEST(Connection, AUnitThatAnswersWithItsVersionAtOnce)
     s.programmer.unit.identity.answers_serial = false;
     ConnectionState c;
     Recorder r;
-    const ConnectionUi ui = r.ui();
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     EXPECT_EQ(c.state, kConnected);
     EXPECT_EQ(r.serial, "unchanged");
     for (const sim::Frame& f : s.programmer.unit.received)
@@ -211,12 +212,11 @@ TEST(Connection, ConnectedStateRunsThePeriodicStepsAndIgnoresVersionReplies)
     test::SimLink s;
     ConnectionState c;
     Recorder r;
-    const ConnectionUi ui = r.ui();
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     ASSERT_EQ(c.state, kConnected);
     s.programmer.unit.reply(0x08, {0x00, 0x02, 4, 30});
     for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(loop_pass(s, c, ui));
+        EXPECT_FALSE(loop_pass(s, c, r));
     EXPECT_EQ(r.identified, 1);
     EXPECT_EQ(r.periodic, 5);
     EXPECT_EQ(r.status, "TQ512-0481");
@@ -227,21 +227,20 @@ TEST(Connection, UnplugInTheConnectedStateSearchesAgain)
     test::SimLink s;
     ConnectionState c;
     Recorder r;
-    const ConnectionUi ui = r.ui();
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     ASSERT_EQ(c.state, kConnected);
 
     s.programmer.faults.unplug_after_reports = 0;
     s.programmer.unit.send_text("bye"); // something for the periodic steps to poll
     for (int i = 0; i < 4; ++i)
-        loop_pass(s, c, ui);
+        loop_pass(s, c, r);
     EXPECT_FALSE(s.link.open());
     EXPECT_EQ(c.state, kSearching);
-    EXPECT_EQ(r.disconnected, 1);
+    EXPECT_EQ(r.disconnected_count, 1);
 
     s.programmer.plugged = true;
     s.programmer.faults.unplug_after_reports = -1;
-    run_steps(s, c, r, ui);
+    run_steps(s, c, r);
     EXPECT_EQ(c.state, kConnected);
     EXPECT_EQ(r.identified, 2);
 }
@@ -251,13 +250,9 @@ TEST(Connection, ABootloaderGetsItsDialogWithTheHandleClosed)
     test::SimLink s(sim::Variant::Bootloader);
     ConnectionState c;
     Recorder r;
-    ConnectionUi ui = r.ui();
     bool open_during_dialog = true;
-    ui.bootloader_found = [&] {
-        ++r.bootloader;
-        open_during_dialog = s.link.open();
-    };
-    loop_pass(s, c, ui);
+    r.on_bootloader = [&] { open_during_dialog = s.link.open(); };
+    loop_pass(s, c, r);
     EXPECT_EQ(r.bootloader, 1);
     EXPECT_FALSE(open_during_dialog);
     EXPECT_FALSE(s.link.open());
@@ -271,8 +266,7 @@ struct CanCheck {
     {
         s.link.serial.sysfs_root = unit.sysfs_root();
         s.link.serial.dev_root = unit.dev_root();
-        ui = r.ui();
-        ui.can_analyzer_check = [this] {
+        r.can_check = [this] {
             return check_can_analyzer(
                 s.link.serial,
                 [this](const std::string& q) {
@@ -286,7 +280,7 @@ struct CanCheck {
     {
         unit.step();
         testing::internal::CaptureStdout();
-        const bool again = loop_pass(s, c, ui);
+        const bool again = loop_pass(s, c, r);
         printed += testing::internal::GetCapturedStdout();
         return again;
     }
@@ -295,7 +289,6 @@ struct CanCheck {
     sim::CanAnalyzerUnit unit;
     ConnectionState c;
     Recorder r;
-    ConnectionUi ui;
     bool answer = true;
     std::vector<std::string> questions, messages;
     std::string printed;

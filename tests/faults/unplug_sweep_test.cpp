@@ -68,6 +68,34 @@ bool received(const sim::AlarmUnit& unit, std::uint8_t code)
                        [code](const sim::Frame& f) { return f.code == code; });
 }
 
+// The connection view of an operation: each says what it does when the
+// step shows a status, identifies the unit, loses it or finds a bootloader.
+struct SweepView final : ConnectionView {
+    std::function<void(const std::string&)> status;
+    std::function<void()> identified, lost, bootloader;
+
+    void set_status(const std::string& t) override
+    {
+        if (status)
+            status(t);
+    }
+    void unit_identified() override
+    {
+        if (identified)
+            identified();
+    }
+    void disconnected() override
+    {
+        if (lost)
+            lost();
+    }
+    void bootloader_found() override
+    {
+        if (bootloader)
+            bootloader();
+    }
+};
+
 // A unit behind the simulated programmer, with what the main loop needs to
 // go on after a handler returns. Operations start connected unless they
 // say otherwise.
@@ -130,7 +158,7 @@ struct Bench {
 
     test::SimLink& wire;
     ConnectionState connection{.state = kConnected, .unit_model = 512, .firmware_version = 1105};
-    ConnectionUi ui;
+    SweepView ui;
     Memory memory_before{};
     long reports_at_start = 0;
     std::int64_t start_ms = 0;
@@ -199,13 +227,13 @@ struct ConnectOp : test::SimLink, Bench {
         sim::fill_demo_configuration(programmer.unit);
         connection = ConnectionState{};
         connection.can_check_pending = false;
-        ui.set_status = [this](const std::string& t) { status = t; };
-        ui.unit_identified = [this] {
+        ui.status = [this](const std::string& t) { status = t; };
+        ui.identified = [this] {
             const UnitKind unit{connection.unit_model, connection.firmware_version};
             begin_config_session(config, unit);
             load_configuration(config, link, kLoadSilent);
         };
-        ui.disconnected = [this] {
+        ui.lost = [this] {
             end_config_session(config);
             ++disconnects;
         };
@@ -264,7 +292,7 @@ struct ConfigOp : test::SimLink, Bench {
         open();
         begin_config_session(config, UnitKind{512, 1105});
         config.hooks.message = [this](const std::string& m) { messages.push_back(m); };
-        ui.disconnected = [this] { end_config_session(config); };
+        ui.lost = [this] { end_config_session(config); };
     }
     std::string last_message() const { return messages.empty() ? "" : messages.back(); }
 
@@ -448,7 +476,7 @@ struct FirmwareOp : test::SimLink, Bench {
         } else {
             open();
         }
-        ui.bootloader_found = [this] { ++bootloader_dialogs; };
+        ui.bootloader = [this] { ++bootloader_dialogs; };
         fui.choose_file = [] { return std::optional<std::string>("unit.bin"); };
         fui.read_file = [](const std::string&, std::uint8_t* buffer, std::size_t max) {
             const std::size_t n = std::min(max, firmware_file().size());

@@ -29,7 +29,6 @@ struct MainWindowRig {
         device_close(a.link);
         a.shell = ShellState{};
         a.connection = ConnectionState{};
-        a.connection_ui = ConnectionUi{};
         programmer = sim::make_demo_programmer();
         if (prepare)
             prepare(*programmer);
@@ -42,7 +41,7 @@ struct MainWindowRig {
         wire_subsystems(a);
         a.config.history.root = home / "units"; // not the user's data folder
         build_main_window(a);
-        connect_connection_ui(a);
+        watch_for_link_loss(a);
     }
     ~MainWindowRig()
     {
