@@ -97,9 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     ui.read_file = [file, file_size, &written](const std::string&, std::uint8_t* buffer,
                                                std::size_t max) -> std::optional<std::size_t> {
-        std::size_t n = std::min(max, std::max(file_size, tq::kFirmwareMinFileSize));
-        for (std::size_t i = 0; i < n; ++i)
-            buffer[i] = file_size ? file[i % file_size] : 0;
+        const std::size_t n = std::min(max, std::max(file_size, tq::kFirmwareMinFileSize));
+        if (file_size == 0)
+            std::memset(buffer, 0, n);
+        for (std::size_t at = 0; file_size && at < n; at += file_size)
+            std::memcpy(buffer + at, file, std::min(file_size, n - at));
         written = std::max(written, n);
         return n;
     };

@@ -84,6 +84,7 @@ struct ConsoleState {
     // no view shows them, and the filter never judges them.
     std::size_t cut = 0;
     bool line_start = true;        // the next logged character begins a line
+    std::string logged_text;       // console_log's work space, kept for its room
     std::string line_text;         // the current line's text so far (for the sound trigger)
     std::FILE* log_file = nullptr; // everything logged is written through to it (buffered)
     std::int64_t log_flushed_ms = 0;

@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace tq::sim {
 namespace {
@@ -91,7 +90,8 @@ int Programmer::write(const std::uint8_t* data, std::size_t length)
     const int size = report_size();
     if (length != std::size_t(size) + 1 || data[0] != 0)
         return -1;
-    written.emplace_back(data, data + length);
+    if (keep_written)
+        written.emplace_back(data, data + length);
     int result = int(length);
     if (faults.short_write >= 0) {
         result = faults.short_write;
@@ -179,13 +179,15 @@ std::string Programmer::reply_text(const Frame& frame)
         faults.corrupt_next_reply = false;
         bytes.back() ^= 0x01;
     }
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
     std::string text = "!";
-    char hex[3];
+    text.reserve(2 * bytes.size() + 2);
     for (std::uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        text += hex;
+        text += kHexDigits[b >> 4];
+        text += kHexDigits[b & 0x0F];
     }
-    return text + "#";
+    text += '#';
+    return text;
 }
 
 void Programmer::queue_text(const std::string& text)

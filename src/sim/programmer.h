@@ -62,8 +62,11 @@ public:
     // it (no udev rule, or not at the seat).
     bool openable = true;
 
-    // Output reports seen, for tests that look at the wire (ID byte included).
+    // Output reports seen, for tests that look at the wire (ID byte included);
+    // none are kept while keep_written is cleared (fuzzing: a report costs
+    // an allocation).
     std::vector<std::vector<std::uint8_t>> written;
+    bool keep_written = true;
     int polls_seen = 0;
 
     // Raw input reports queued as they are (tests of odd programmer output).

@@ -77,6 +77,21 @@ TEST_F(ConsoleFixture, StampIsLocalTimeWithMarkAndBlank)
     EXPECT_EQ(console_stamp(kBase, '<').size(), kConsoleTextColumn);
 }
 
+TEST_F(ConsoleFixture, StampPrintsAnyYearAsTheFormatDoes)
+{
+    // Years 1970, 2024, 1, 9999, 10000 and -1.
+    for (const std::time_t when : {std::time_t(0), kBase, std::time_t(-62135596800),
+                                   std::time_t(253402300799), std::time_t(253402300800),
+                                   std::time_t(-62198755200)}) {
+        std::tm t{};
+        localtime_r(&when, &t);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "[%04d.%02d.%02d %02d:%02d:%02d]%c ",
+                      t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, '<');
+        EXPECT_EQ(console_stamp(when, '<'), expected) << when;
+    }
+}
+
 struct LogStep {
     std::string text;
     bool received;
