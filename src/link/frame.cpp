@@ -1,34 +1,33 @@
 #include "link/frame.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tq {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// The value of each upper-case hex digit, -1 for every other character.
+constexpr auto kHexValues = [] {
+    std::array<signed char, 256> v{};
+    v.fill(-1);
+    for (int d = 0; d < 10; ++d)
+        v[std::size_t('0' + d)] = static_cast<signed char>(d);
+    for (int d = 0; d < 6; ++d)
+        v[std::size_t('A' + d)] = static_cast<signed char>(10 + d);
+    return v;
+}();
 
-void append_hex(std::string& text, std::uint8_t byte)
-{
-    text += kHexDigits[byte >> 4];
-    text += kHexDigits[byte & 0x0F];
-}
+int hex_value(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 } // namespace
 
 std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count)
 {
     unsigned sum = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        sum += bytes[i] + 0x55u;
+    for (const std::uint8_t* b = bytes; b != bytes + count; ++b)
+        sum += *b + 0x55u;
     return std::uint8_t(sum);
 }
 
@@ -36,17 +35,22 @@ std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_
 {
     if (count > kMaxFrameData)
         return {};
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(count + 2);
-    bytes.push_back(std::uint8_t(count + 1));
-    bytes.push_back(code);
-    bytes.insert(bytes.end(), data, data + count);
-
-    std::string text = "!";
-    for (std::uint8_t b : bytes)
-        append_hex(text, b);
-    append_hex(text, frame_checksum(bytes.data(), bytes.size()));
-    text += '#';
+    // Every command and every poll answer goes through here: the text is
+    // written into its final size at once, "!", the hex of count, code,
+    // data and checksum, then "#".
+    std::string text(2 * (count + 3) + 2, '#');
+    char* p = text.data();
+    *p++ = '!';
+    const auto put = [&p](std::uint8_t b) {
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 0x0F];
+    };
+    const std::uint8_t head[2] = {std::uint8_t(count + 1), code};
+    put(head[0]);
+    put(head[1]);
+    for (const std::uint8_t* b = data; b != data + count; ++b)
+        put(*b);
+    put(std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count)));
     return text;
 }
 
@@ -114,17 +118,24 @@ DecodedFrame decode_frame(std::string_view text, std::uint8_t* out, std::size_t 
     DecodedFrame result;
     if (text.empty() || text[0] != '!')
         return result;
-    std::size_t at = 1;
-    std::size_t n = 0;
-    while (at < text.size() && text[at] != '#') {
-        const int high = hex_value(text[at]);
-        const int low = at + 1 < text.size() ? hex_value(text[at + 1]) : -1;
-        if (high < 0 || low < 0 || n == room)
+    // Every reply frame is read here: the text and out are walked by
+    // pointer, one table look-up per digit.
+    const char* p = text.data() + 1;
+    const char* const end = text.data() + text.size();
+    std::uint8_t* o = out;
+    std::uint8_t* const out_end = out + room;
+    while (p != end && *p != '#') {
+        if (p + 1 == end)
+            return result; // a lone last digit
+        const int high = hex_value(p[0]);
+        const int low = hex_value(p[1]);
+        if ((high | low) < 0 || o == out_end)
             return result;
-        out[n++] = std::uint8_t(high << 4 | low);
-        at += 2;
+        *o++ = std::uint8_t(high << 4 | low);
+        p += 2;
     }
-    result.consumed = at < text.size() ? at + 1 : at;
+    result.consumed = p != end ? std::size_t(p - text.data()) + 1 : text.size();
+    const std::size_t n = std::size_t(o - out);
     result.length = n;
     // At least count, code and checksum; the count byte covers code and data.
     if (n < 3 || out[0] != n - 2 || out[n - 1] != frame_checksum(out, n - 1))
