@@ -54,25 +54,6 @@ public:
     void show_message(const std::string&) override {}
 };
 
-// One simulated programmer for all inputs, put back before each into the
-// state of a new one: plugged in, nothing queued or being assembled, the
-// unit's memory cleared and nothing received.
-tq::sim::Programmer& fresh_programmer(tq::sim::Variant variant)
-{
-    static tq::sim::Programmer* const p = [] {
-        auto* made = new tq::sim::Programmer;
-        made->keep_written = false;
-        return made;
-    }();
-    p->unplug();
-    p->plugged = true;
-    p->set_variant(variant);
-    p->unit.memory.fill(0);
-    p->unit.received.clear();
-    p->unit.writes.clear();
-    return *p;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -80,8 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tq::platform::ScopedVirtualClock clock;
     if (size == 0)
         return 0;
-    tq::sim::Programmer& programmer = fresh_programmer(
-        data[0] & 1 ? tq::sim::Variant::Bootloader : tq::sim::Variant::Programmer64);
+    tq::sim::Programmer programmer(data[0] & 1 ? tq::sim::Variant::Bootloader
+                                               : tq::sim::Variant::Programmer64);
+    // Nothing looks at what went over the wire: it is not kept.
+    programmer.keep_written = false;
+    programmer.unit.keep_received = false;
     tq::sim::SimPort port(programmer);
     tq::LinkState link;
     link.port = &port;
@@ -97,8 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     module.radio_mode = true;
     tq::RadioState radio;
     radio.remote_access = true;
-    tq::FirmwareState firmware;
-    firmware.buffer.resize(tq::kFirmwareHeaderSize + 300);
+    // Made small at once: a full-size buffer would cost an input more than
+    // everything else it does.
+    tq::FirmwareState firmware{.buffer = std::vector<std::uint8_t>(tq::kFirmwareHeaderSize + 300)};
     QuietView view;
     // The CAN-analyzer search finds nothing here.
     link.serial.sysfs_root = "/nonexistent";

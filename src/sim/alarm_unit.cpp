@@ -6,7 +6,8 @@ AlarmUnit::AlarmUnit() { install_core_handlers(); }
 
 void AlarmUnit::command(std::uint8_t code, std::span<const std::uint8_t> data)
 {
-    received.push_back({code, {data.begin(), data.end()}});
+    if (keep_received)
+        received.push_back({code, {data.begin(), data.end()}});
     const auto it = handlers_.find(code);
     if (it != handlers_.end())
         it->second(*this, data);

@@ -47,8 +47,11 @@ public:
     std::array<std::uint8_t, 65536> memory{};
     // Reads of memory that begin at one of these addresses go unanswered.
     std::set<int> unanswered_reads;
-    // Every command the unit has received, in order (tests read it).
+    // Every command the unit has received, in order (tests read it); none
+    // are kept while keep_received is cleared (fuzzing: a command costs
+    // allocations).
     std::vector<Frame> received;
+    bool keep_received = true;
 
     // Handles one command frame from the host.
     void command(std::uint8_t code, std::span<const std::uint8_t> data);

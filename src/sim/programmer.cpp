@@ -3,18 +3,26 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace tq::sim {
 namespace {
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// The value of each upper-case hex digit, -1 for every other character.
+constexpr auto kHexValues = [] {
+    std::array<signed char, 256> v{};
+    v.fill(-1);
+    for (int d = 0; d < 10; ++d)
+        v[std::size_t('0' + d)] = static_cast<signed char>(d);
+    for (int d = 0; d < 6; ++d)
+        v[std::size_t('A' + d)] = static_cast<signed char>(10 + d);
+    return v;
+}();
+
+int hex_digit(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 class SimDevice final : public HidDevice {
 public:
@@ -141,23 +149,31 @@ int Programmer::write(const std::uint8_t* data, std::size_t length)
 
 void Programmer::take_frame_text()
 {
-    const std::string text = std::move(assembling_);
-    assembling_.clear();
-    if (variant_ == Variant::Bootloader)
+    // The text is read where it was assembled, which keeps its room for the
+    // next frame.
+    const std::string_view text = assembling_;
+    if (variant_ == Variant::Bootloader || text.size() < 8 || text.front() != '!' ||
+        text.back() != '#' || text.size() % 2 != 0) {
+        assembling_.clear();
         return;
-    if (text.size() < 8 || text.front() != '!' || text.back() != '#' || text.size() % 2 != 0)
-        return;
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 1; i + 1 < text.size(); i += 2) {
-        const int hi = hex_digit(text[i]);
-        const int lo = hex_digit(text[i + 1]);
-        if (hi < 0 || lo < 0)
-            return;
-        bytes.push_back(std::uint8_t(hi * 16 + lo));
     }
+    // Between '!' and '#': an even number of digits (the size is even).
+    frame_bytes_.resize(text.size() / 2 - 1);
+    std::uint8_t* out = frame_bytes_.data();
+    for (const char* c = text.data() + 1; c != text.data() + text.size() - 1; c += 2) {
+        const int hi = hex_digit(c[0]);
+        const int lo = hex_digit(c[1]);
+        if ((hi | lo) < 0) {
+            assembling_.clear();
+            return;
+        }
+        *out++ = std::uint8_t(hi * 16 + lo);
+    }
+    assembling_.clear();
+    const std::vector<std::uint8_t>& bytes = frame_bytes_;
     unsigned sum = 0;
-    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
-        sum += bytes[i] + 0x55u;
+    for (const std::uint8_t* b = bytes.data(); b != bytes.data() + bytes.size() - 1; ++b)
+        sum += *b + 0x55u;
     if (std::uint8_t(sum) != bytes.back() || bytes[0] != bytes.size() - 2)
         return;
     unit.command(bytes[1], std::span<const std::uint8_t>(bytes.data() + 2, bytes.size() - 3));
@@ -169,24 +185,27 @@ std::string Programmer::reply_text(const Frame& frame)
         faults.drop_next_reply = false;
         return {};
     }
-    std::vector<std::uint8_t> bytes = {std::uint8_t(frame.data.size() + 1), frame.code};
-    bytes.insert(bytes.end(), frame.data.begin(), frame.data.end());
+    // "!", the hex of count, code, data and checksum, "#", written into
+    // the text's final size at once.
+    std::string text(2 * (frame.data.size() + 3) + 2, '#');
+    char* p = text.data();
+    *p++ = '!';
     unsigned sum = 0;
-    for (std::uint8_t b : bytes)
+    const auto put = [&p, &sum](std::uint8_t b) {
         sum += b + 0x55u;
-    bytes.push_back(std::uint8_t(sum));
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 0x0F];
+    };
+    put(std::uint8_t(frame.data.size() + 1));
+    put(frame.code);
+    for (const std::uint8_t* b = frame.data.data(); b != frame.data.data() + frame.data.size(); ++b)
+        put(*b);
+    std::uint8_t check = std::uint8_t(sum);
     if (faults.corrupt_next_reply) {
         faults.corrupt_next_reply = false;
-        bytes.back() ^= 0x01;
+        check ^= 0x01;
     }
-    static constexpr char kHexDigits[] = "0123456789ABCDEF";
-    std::string text = "!";
-    text.reserve(2 * bytes.size() + 2);
-    for (std::uint8_t b : bytes) {
-        text += kHexDigits[b >> 4];
-        text += kHexDigits[b & 0x0F];
-    }
-    text += '#';
+    put(check);
     return text;
 }
 

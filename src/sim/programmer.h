@@ -103,6 +103,7 @@ private:
     bool gone_for_good_ = false;
     std::int64_t back_at_ms_ = 0;
     std::string assembling_;
+    std::vector<std::uint8_t> frame_bytes_; // the frame being taken, decoded
     std::deque<std::vector<std::uint8_t>> input_;
 };
 
