@@ -172,6 +172,21 @@ void append_stamp(std::string& out, std::time_t when, char mark)
     out.append(stamp, std::size_t(p - stamp));
 }
 
+// A line's stamp in console_log. Lines come in bursts within one second:
+// the date and time are worked out once per second, not once per line.
+void append_line_stamp(ConsoleState& c, std::string& out, char mark)
+{
+    const std::time_t when = wall_now(c);
+    if (c.stamp_text.empty() || when != c.stamp_when) {
+        c.stamp_text.clear();
+        append_stamp(c.stamp_text, when, mark);
+        c.stamp_when = when;
+    }
+    out += c.stamp_text;
+    // The mark stands between the closing bracket and the space.
+    out[out.size() - 2] = mark;
+}
+
 std::string_view shown_part(const ConsoleState& c)
 {
     return std::string_view(c.store).substr(std::min(c.cut, c.store.size()));
@@ -204,7 +219,7 @@ void console_log(ConsoleState& c, std::string_view text, bool received)
         if (c.line_start) {
             c.line_start = false;
             c.line_text.clear();
-            append_stamp(out, wall_now(c), mark);
+            append_line_stamp(c, out, mark);
         }
         if (ch == '\f') {
             out.clear();
@@ -291,11 +306,13 @@ bool console_filter_line(const ConsoleFilter& f, std::string_view line)
     return false;
 }
 
-std::string console_filtered_text(const ConsoleFilter& f, std::string_view text)
+void console_filtered_text(const ConsoleFilter& f, std::string_view text, std::string& shown)
 {
-    if (!f.active)
-        return std::string(text);
-    std::string shown;
+    shown.clear();
+    if (!f.active) {
+        shown.assign(text);
+        return;
+    }
     std::size_t at = 0;
     for (;;) {
         const std::size_t lf = text.find('\n', at);
@@ -306,13 +323,24 @@ std::string console_filtered_text(const ConsoleFilter& f, std::string_view text)
             shown += line;
         at = lf + 1;
     }
+}
+
+std::string console_filtered_text(const ConsoleFilter& f, std::string_view text)
+{
+    std::string shown;
+    console_filtered_text(f, text, shown);
     return shown;
 }
 
 void console_rebuild_view(ConsoleState& c)
 {
-    if (c.view_open)
-        c.view_update = {true, console_filtered_text(c.filter, shown_part(c)), 0};
+    if (!c.view_open)
+        return;
+    // Written into the pending text's own room: while that room lasts, a
+    // rebuild of a full store needs no new buffer.
+    c.view_update.replace = true;
+    c.view_update.trim = 0;
+    console_filtered_text(c.filter, shown_part(c), c.view_update.text);
 }
 
 void console_clear(ConsoleState& c)

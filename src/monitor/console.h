@@ -86,6 +86,8 @@ struct ConsoleState {
     bool line_start = true;        // the next logged character begins a line
     std::string logged_text;       // console_log's work space, kept for its room
     std::string line_text;         // the current line's text so far (for the sound trigger)
+    std::time_t stamp_when = 0;    // the time of stamp_text, the last line stamp (with its mark)
+    std::string stamp_text;
     std::FILE* log_file = nullptr; // everything logged is written through to it (buffered)
     std::int64_t log_flushed_ms = 0;
     ConsoleFilter filter;
@@ -127,6 +129,8 @@ bool console_filter_line(const ConsoleFilter& f, std::string_view line);
 // active the view holds finished lines only: an unfinished last line is
 // left out until its line feed arrives.
 std::string console_filtered_text(const ConsoleFilter& f, std::string_view text);
+// The same into shown, which keeps its room.
+void console_filtered_text(const ConsoleFilter& f, std::string_view text, std::string& shown);
 // The view's next update replaces its text with the store through the filter.
 void console_rebuild_view(ConsoleState& c);
 // F8: empties the store and the view; the log file is left alone.
