@@ -35,10 +35,11 @@
 namespace {
 
 // Once its replies are used up the programmer stays silent for this many
-// reads, enough for every poll budget to run out, and then leaves the bus:
-// an input ends soon after its replies do instead of running every
-// remaining exchange through its whole budget.
-constexpr int kSilentReadsAtEnd = 256;
+// reads, more than the longest poll budget (the 100 polls of a block read),
+// and then leaves the bus: an input ends soon after its replies do instead
+// of running every remaining exchange through its whole budget. Longer
+// silences inside the stream are the input's own (length byte 0xFF).
+constexpr int kSilentReadsAtEnd = 128;
 
 class ReplyStream final : public tq::HidDevice {
 public:
@@ -50,7 +51,7 @@ public:
     {
         if (gone())
             return -1;
-        if (text_.empty() && !next_reply()) {
+        if (sent_ == text_.size() && !next_reply()) {
             if (size_ < 2)
                 ++silent_at_end_;
             tq::platform::sleep_ms(timeout_ms);
@@ -58,11 +59,11 @@ public:
         }
         // One 64-byte input report of the frame text.
         std::uint8_t report[64] = {};
-        const std::size_t n = std::min<std::size_t>(62, text_.size());
-        report[0] = std::uint8_t(0x40 | (n < text_.size() ? 0x20 : 0));
+        const std::size_t n = std::min<std::size_t>(62, text_.size() - sent_);
+        report[0] = std::uint8_t(0x40 | (sent_ + n < text_.size() ? 0x20 : 0));
         report[1] = std::uint8_t(n);
-        std::memcpy(report + 2, text_.data(), n);
-        text_.erase(0, n);
+        std::memcpy(report + 2, text_.data() + sent_, n);
+        sent_ += n;
         const std::size_t give = std::min(length, sizeof report);
         std::memcpy(out, report, give);
         return int(give);
@@ -83,6 +84,7 @@ private:
         }
         const std::size_t count = std::min<std::size_t>({n, size_ - 2, tq::kMaxFrameData});
         text_ = tq::encode_frame(data_[1], data_ + 2, count);
+        sent_ = 0;
         data_ += 2 + count;
         size_ -= 2 + count;
         return true;
@@ -92,7 +94,8 @@ private:
 
     const std::uint8_t* data_;
     std::size_t size_;
-    std::string text_;
+    std::string text_; // the reply being sent, up to sent_
+    std::size_t sent_ = 0;
     int silent_at_end_ = 0;
 };
 

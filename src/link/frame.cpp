@@ -1,7 +1,6 @@
 #include "link/frame.h"
 
 #include <algorithm>
-#include <array>
 
 namespace tq {
 namespace {
@@ -9,17 +8,21 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // The value of each upper-case hex digit, -1 for every other character.
-constexpr auto kHexValues = [] {
-    std::array<signed char, 256> v{};
-    v.fill(-1);
+struct HexValues {
+    signed char of[256];
+};
+constexpr HexValues kHexValues = [] {
+    HexValues v{};
+    for (signed char& x : v.of)
+        x = -1;
     for (int d = 0; d < 10; ++d)
-        v[std::size_t('0' + d)] = static_cast<signed char>(d);
+        v.of['0' + d] = static_cast<signed char>(d);
     for (int d = 0; d < 6; ++d)
-        v[std::size_t('A' + d)] = static_cast<signed char>(10 + d);
+        v.of['A' + d] = static_cast<signed char>(10 + d);
     return v;
 }();
 
-int hex_value(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+int hex_value(char c) { return kHexValues.of[static_cast<unsigned char>(c)]; }
 
 } // namespace
 
@@ -41,16 +44,18 @@ std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_
     std::string text(2 * (count + 3) + 2, '#');
     char* p = text.data();
     *p++ = '!';
-    const auto put = [&p](std::uint8_t b) {
-        *p++ = kHexDigits[b >> 4];
-        *p++ = kHexDigits[b & 0x0F];
-    };
     const std::uint8_t head[2] = {std::uint8_t(count + 1), code};
-    put(head[0]);
-    put(head[1]);
-    for (const std::uint8_t* b = data; b != data + count; ++b)
-        put(*b);
-    put(std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count)));
+    const std::uint8_t check = std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count));
+    for (const std::uint8_t* b = head; b != head + 2; ++b, p += 2) {
+        p[0] = kHexDigits[*b >> 4];
+        p[1] = kHexDigits[*b & 0x0F];
+    }
+    for (const std::uint8_t* b = data; b != data + count; ++b, p += 2) {
+        p[0] = kHexDigits[*b >> 4];
+        p[1] = kHexDigits[*b & 0x0F];
+    }
+    p[0] = kHexDigits[check >> 4];
+    p[1] = kHexDigits[check & 0x0F];
     return text;
 }
 

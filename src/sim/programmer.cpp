@@ -3,24 +3,27 @@
 #include "platform/clock.h"
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 
 namespace tq::sim {
 namespace {
 
 // The value of each upper-case hex digit, -1 for every other character.
-constexpr auto kHexValues = [] {
-    std::array<signed char, 256> v{};
-    v.fill(-1);
+struct HexValues {
+    signed char of[256];
+};
+constexpr HexValues kHexValues = [] {
+    HexValues v{};
+    for (signed char& x : v.of)
+        x = -1;
     for (int d = 0; d < 10; ++d)
-        v[std::size_t('0' + d)] = static_cast<signed char>(d);
+        v.of['0' + d] = static_cast<signed char>(d);
     for (int d = 0; d < 6; ++d)
-        v[std::size_t('A' + d)] = static_cast<signed char>(10 + d);
+        v.of['A' + d] = static_cast<signed char>(10 + d);
     return v;
 }();
 
-int hex_digit(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+int hex_digit(char c) { return kHexValues.of[static_cast<unsigned char>(c)]; }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
