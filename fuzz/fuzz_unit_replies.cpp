@@ -35,11 +35,13 @@
 namespace {
 
 // Once its replies are used up the programmer stays silent for this many
-// reads, more than the longest poll budget (the 100 polls of a block read),
-// and then leaves the bus: an input ends soon after its replies do instead
-// of running every remaining exchange through its whole budget. Longer
-// silences inside the stream are the input's own (length byte 0xFF).
-constexpr int kSilentReadsAtEnd = 128;
+// reads and then leaves the bus: an input ends soon after its replies do
+// instead of running every remaining exchange through its whole budget.
+// 200 outlasts a whole request's budget: a radio command's 140 polls, the
+// boot mode switch's 190, a block read's 100 (only a .ble chunk's 400 do
+// not fit, as they did not in the 256 before). Longer silences inside the
+// stream are the input's own (length byte 0xFF).
+constexpr int kSilentReadsAtEnd = 200;
 
 class ReplyStream final : public tq::HidDevice {
 public:
