@@ -120,11 +120,11 @@ int Programmer::write(const std::uint8_t* data, std::size_t length)
         if (variant_ != Variant::Bootloader)
             unit.idle();
         if (input_.empty() && unit.has_reply()) {
-            std::string text;
+            reply_text_.clear();
             do {
-                text += reply_text(unit.take_reply());
+                append_reply_text(reply_text_, unit.take_reply());
             } while (batch_replies && unit.has_reply());
-            queue_text(text);
+            queue_text(reply_text_);
         }
         return result;
     }
@@ -182,16 +182,17 @@ void Programmer::take_frame_text()
     unit.command(bytes[1], std::span<const std::uint8_t>(bytes.data() + 2, bytes.size() - 3));
 }
 
-std::string Programmer::reply_text(const Frame& frame)
+void Programmer::append_reply_text(std::string& text, const Frame& frame)
 {
     if (faults.drop_next_reply) {
         faults.drop_next_reply = false;
-        return {};
+        return;
     }
     // "!", the hex of count, code, data and checksum, "#", written into
     // the text's final size at once.
-    std::string text(2 * (frame.data.size() + 3) + 2, '#');
-    char* p = text.data();
+    const std::size_t begin = text.size();
+    text.resize(begin + 2 * (frame.data.size() + 3) + 2, '#');
+    char* p = text.data() + begin;
     *p++ = '!';
     unsigned sum = 0;
     const auto put = [&p, &sum](std::uint8_t b) {
@@ -209,7 +210,6 @@ std::string Programmer::reply_text(const Frame& frame)
         check ^= 0x01;
     }
     put(check);
-    return text;
 }
 
 void Programmer::queue_text(const std::string& text)
@@ -218,26 +218,27 @@ void Programmer::queue_text(const std::string& text)
     const std::size_t room = size == 64 ? 62 : 7;
     for (std::size_t at = 0; at < text.size(); at += room) {
         const std::size_t n = std::min(room, text.size() - at);
-        std::vector<std::uint8_t> report(std::size_t(size), 0);
+        InputReport& report = input_.emplace_back();
+        report.size = std::size_t(size);
         std::uint8_t flags = 0x40;
         if (at + n < text.size())
             flags |= 0x20;
         if (size == 64) {
-            report[1] = std::uint8_t(n);
-            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.begin() + 2);
+            report.bytes[1] = std::uint8_t(n);
+            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.bytes.begin() + 2);
         } else {
             flags |= std::uint8_t(n << 1);
-            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.begin() + 1);
+            std::copy_n(text.begin() + std::ptrdiff_t(at), n, report.bytes.begin() + 1);
         }
-        report[0] = flags;
-        input_.push_back(std::move(report));
+        report.bytes[0] = flags;
     }
 }
 
 void Programmer::queue_input_report(std::vector<std::uint8_t> report)
 {
-    report.resize(std::size_t(report_size()));
-    input_.push_back(std::move(report));
+    InputReport& queued = input_.emplace_back();
+    queued.size = std::size_t(report_size());
+    std::copy_n(report.begin(), std::min(report.size(), queued.size), queued.bytes.begin());
 }
 
 int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
@@ -251,10 +252,10 @@ int Programmer::read(std::uint8_t* data, std::size_t length, int timeout_ms)
     }
     if (!charge_report())
         return -1;
-    const std::vector<std::uint8_t> report = std::move(input_.front());
+    const InputReport& report = input_.front();
+    const std::size_t n = std::min(length, report.size);
+    std::copy_n(report.bytes.begin(), n, data);
     input_.pop_front();
-    const std::size_t n = std::min(length, report.size());
-    std::copy_n(report.begin(), n, data);
     return int(n);
 }
 

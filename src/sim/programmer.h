@@ -8,6 +8,7 @@
 #include "link/hid_port.h"
 #include "sim/alarm_unit.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -96,7 +97,7 @@ private:
     bool charge_report();
     void take_frame_text();
     void queue_text(const std::string& text);
-    std::string reply_text(const Frame& frame);
+    void append_reply_text(std::string& text, const Frame& frame);
 
     Variant variant_;
     int generation_ = 0;
@@ -104,7 +105,13 @@ private:
     std::int64_t back_at_ms_ = 0;
     std::string assembling_;
     std::vector<std::uint8_t> frame_bytes_; // the frame being taken, decoded
-    std::deque<std::vector<std::uint8_t>> input_;
+    // Input reports waiting to be read, each report_size() bytes as queued.
+    struct InputReport {
+        std::array<std::uint8_t, 64> bytes{};
+        std::size_t size = 0;
+    };
+    std::deque<InputReport> input_;
+    std::string reply_text_; // the text of the replies being queued
 };
 
 // A HidPort that finds the simulated programmer while it is plugged in.
