@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
 using namespace tq;
@@ -33,6 +35,36 @@ std::vector<std::uint8_t> make_file()
     f[15] = std::uint8_t(crc >> 8);
     return f;
 }
+
+// The update's windows: the file chosen once and served from memory, the
+// closing message kept.
+class BenchView final : public FirmwareView {
+public:
+    BenchView(const std::vector<std::uint8_t>& file, std::string& message)
+        : file_(file), message_(message)
+    {
+    }
+    std::optional<std::string> choose_file() override
+    {
+        if (chosen_)
+            return std::nullopt;
+        chosen_ = true;
+        return "bench.bin";
+    }
+    std::optional<std::size_t> read_file(const std::string&, std::uint8_t* buffer,
+                                         std::size_t max) override
+    {
+        const std::size_t n = std::min(max, file_.size());
+        std::copy_n(file_.begin(), n, buffer);
+        return n;
+    }
+    void show_message(const std::string& m) override { message_ = m; }
+
+private:
+    const std::vector<std::uint8_t>& file_;
+    std::string& message_;
+    bool chosen_ = false;
+};
 
 struct Figures {
     double taken_ms;
@@ -95,23 +127,10 @@ int main()
         link.port = &port;
         device_open(link);
         FirmwareState fw;
-        FirmwareUi ui;
-        bool chosen = false;
-        ui.choose_file = [&]() -> std::optional<std::string> {
-            if (chosen)
-                return std::nullopt;
-            chosen = true;
-            return "bench.bin";
-        };
-        ui.read_file = [&](const std::string&, std::uint8_t* buffer, std::size_t max) {
-            const std::size_t n = std::min(max, file.size());
-            std::copy_n(file.begin(), n, buffer);
-            return std::optional<std::size_t>(n);
-        };
         std::string message;
-        ui.show_message = [&](const std::string& m) { message = m; };
+        BenchView view(file, message);
         const auto f = measure(programmer, [&] {
-            update_firmware(link, fw, ui, kFirmwareSwitch);
+            update_firmware(link, fw, view, kFirmwareSwitch);
             return message == "Successfully programmed device.";
         });
         print("whole update (switch, search, program, reset)", f);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -67,6 +69,37 @@ private:
     Stream& s_;
 };
 
+// The update's windows: the file is chosen once and read from the input,
+// short files padded; how much of the buffer it filled is kept.
+class View final : public tq::FirmwareView {
+public:
+    View(const std::uint8_t* file, std::size_t file_size, std::size_t& written)
+        : file_(file), file_size_(file_size), written_(written)
+    {
+    }
+    std::optional<std::string> choose_file() override
+    {
+        return chosen_++ == 0 ? std::optional<std::string>("fuzz.bin") : std::nullopt;
+    }
+    std::optional<std::size_t> read_file(const std::string&, std::uint8_t* buffer,
+                                         std::size_t max) override
+    {
+        const std::size_t n = std::min(max, std::max(file_size_, tq::kFirmwareMinFileSize));
+        if (file_size_ == 0)
+            std::memset(buffer, 0, n);
+        for (std::size_t at = 0; file_size_ && at < n; at += file_size_)
+            std::memcpy(buffer + at, file_, std::min(file_size_, n - at));
+        written_ = std::max(written_, n);
+        return n;
+    }
+
+private:
+    const std::uint8_t* file_;
+    std::size_t file_size_;
+    std::size_t& written_;
+    int chosen_ = 0;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -90,22 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fw.image_size = 0;
     fw.updating = false;
     std::size_t written = 0;
-    int chosen = 0;
-    tq::FirmwareUi ui;
-    ui.choose_file = [&chosen]() -> std::optional<std::string> {
-        return chosen++ == 0 ? std::optional<std::string>("fuzz.bin") : std::nullopt;
-    };
-    ui.read_file = [file, file_size, &written](const std::string&, std::uint8_t* buffer,
-                                               std::size_t max) -> std::optional<std::size_t> {
-        const std::size_t n = std::min(max, std::max(file_size, tq::kFirmwareMinFileSize));
-        if (file_size == 0)
-            std::memset(buffer, 0, n);
-        for (std::size_t at = 0; file_size && at < n; at += file_size)
-            std::memcpy(buffer + at, file, std::min(file_size, n - at));
-        written = std::max(written, n);
-        return n;
-    };
-    tq::update_firmware(link, fw, ui, tq::kFirmwareNoSwitch);
+    View view(file, file_size, written);
+    tq::update_firmware(link, fw, view, tq::kFirmwareNoSwitch);
     std::fill_n(fw.buffer.begin(), written, std::uint8_t(0));
     tq::platform::set_clock(nullptr);
     return 0;

@@ -66,6 +66,52 @@ private:
     int last_percent_ = -1;
 };
 
+// The update on the command line: the file given, the last message kept
+// for the caller, the steps and the per cent on the progress stream.
+class FlashView final : public FirmwareView {
+public:
+    FlashView(Session& s, const std::string& file, bool keep, std::string& message,
+              Progress& progress)
+        : s_(s), file_(file), keep_(keep), message_(message), progress_(progress)
+    {
+    }
+
+    // The file is given once; asked again (after a file that could not be
+    // used) there is no other.
+    std::optional<std::string> choose_file() override
+    {
+        if (chosen_)
+            return std::nullopt;
+        chosen_ = true;
+        return file_;
+    }
+    void show_message(const std::string& m) override { message_ = m; }
+    void progress_label(const std::string& t) override { progress_.step(t); }
+    void progress_text(const std::string& t) override
+    {
+        int value = 0;
+        if (std::sscanf(t.c_str(), "%d%%", &value) == 1 && t.back() == '%')
+            progress_.percent(value);
+        else
+            progress_.step(t);
+    }
+    bool keep_configuration() override
+    {
+        if (!keep_)
+            return true;
+        UnitConfig before(s_);
+        return !before.load() || keep_before_write(before.state, s_.link, kHistoryFirmware);
+    }
+
+private:
+    Session& s_;
+    const std::string& file_;
+    bool keep_;
+    std::string& message_;
+    Progress& progress_;
+    bool chosen_ = false;
+};
+
 } // namespace
 
 std::string check_firmware_path(const std::string& file)
@@ -84,35 +130,12 @@ bool flash_unit(Session& s, const std::string& file, int mode, std::string& mess
 {
     auto firmware = std::make_unique<FirmwareState>();
     Progress progress(progress_stream, terminal);
-    bool chosen = false;
-    FirmwareUi ui;
-    // The file is given once; asked again (after a file that could not be
-    // used) there is no other.
-    ui.choose_file = [&]() -> std::optional<std::string> {
-        if (chosen)
-            return std::nullopt;
-        chosen = true;
-        return file;
-    };
-    ui.show_message = [&](const std::string& m) { message = m; };
-    ui.progress_label = [&](const std::string& t) { progress.step(t); };
-    ui.progress_text = [&](const std::string& t) {
-        int value = 0;
-        if (std::sscanf(t.c_str(), "%d%%", &value) == 1 && t.back() == '%')
-            progress.percent(value);
-        else
-            progress.step(t);
-    };
     // The configuration the unit holds goes into the history first, as in
     // the window; a unit already in its bootloader has none to read.
-    if (mode != kFirmwareNoSwitch && !s.env.history_root.empty()) {
-        ui.keep_configuration = [&s] {
-            UnitConfig before(s);
-            return !before.load() || keep_before_write(before.state, s.link, kHistoryFirmware);
-        };
-    }
+    const bool keep = mode != kFirmwareNoSwitch && !s.env.history_root.empty();
+    FlashView view(s, file, keep, message, progress);
     message.clear();
-    update_firmware(s.link, *firmware, ui, mode);
+    update_firmware(s.link, *firmware, view, mode);
     if (message.empty())
         message = text(kTextWriteError);
     return message == text(kTextProgrammedSuccessfully);

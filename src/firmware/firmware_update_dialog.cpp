@@ -34,39 +34,79 @@ std::optional<std::string> choose_firmware_file(const FirmwareWindowStates& s)
     });
 }
 
-FirmwareUi firmware_ui(const FirmwareWindowStates& states)
+std::optional<std::string> FirmwareWindow::choose_file()
 {
-    const FirmwareWindowStates* s = &states;
-    FirmwareUi ui;
-    ui.choose_file = [s]() -> std::optional<std::string> {
-        return s->host ? s->host->choose_file(*s) : choose_firmware_file(*s);
-    };
-    ui.read_file = [](const std::string& path, std::uint8_t* buffer,
-                      std::size_t max) -> std::optional<std::size_t> {
-        return read_file_utf8(buffer, path, max); // says "Error opening file" itself
-    };
-    ui.show_message = [](const std::string& t) { show_message(t); };
-    ui.wait_for_message = [] { wait_for_message(); };
-    if (s->host) {
-        ui.close_tool_windows = [s] { s->host->close_tool_windows(); };
-        ui.keep_configuration = [s] { return s->host->keep_configuration(); };
-    }
-    ui.clear_status = [s] { clear_label(s->status_label); };
-    ui.clear_identity = [s] {
-        clear_label(s->hardware_label);
-        clear_label(s->serial_label);
-    };
-    ui.open_progress = [s] { open_progress_window(s->firmware, s->main_window); };
-    ui.close_progress = [s] { close_progress_window(s->firmware); };
-    ui.progress_label = [s](const std::string& t) { set_progress_label(s->firmware, t); };
-    ui.progress_text = [s](const std::string& t) { set_progress_text(s->firmware, t); };
-    ui.progress_fraction = [s](double f) { set_progress_fraction(s->firmware, f); };
-    return ui;
+    return s_.host ? s_.host->choose_file(s_) : choose_firmware_file(s_);
+}
+
+std::optional<std::size_t> FirmwareWindow::read_file(const std::string& path, std::uint8_t* buffer,
+                                                     std::size_t max)
+{
+    return read_file_utf8(buffer, path, max); // says "Error opening file" itself
+}
+
+void FirmwareWindow::show_message(const std::string& text)
+{
+    tq::show_message(text);
+}
+
+void FirmwareWindow::wait_for_message()
+{
+    tq::wait_for_message();
+}
+
+// Without a host nothing is kept and the update goes on.
+bool FirmwareWindow::keep_configuration()
+{
+    return s_.host ? s_.host->keep_configuration() : true;
+}
+
+void FirmwareWindow::close_tool_windows()
+{
+    if (s_.host)
+        s_.host->close_tool_windows();
+}
+
+void FirmwareWindow::clear_status()
+{
+    clear_label(s_.status_label);
+}
+
+void FirmwareWindow::clear_identity()
+{
+    clear_label(s_.hardware_label);
+    clear_label(s_.serial_label);
+}
+
+void FirmwareWindow::open_progress()
+{
+    open_progress_window(s_.firmware, s_.main_window);
+}
+
+void FirmwareWindow::close_progress()
+{
+    close_progress_window(s_.firmware);
+}
+
+void FirmwareWindow::progress_label(const std::string& text)
+{
+    set_progress_label(s_.firmware, text);
+}
+
+void FirmwareWindow::progress_text(const std::string& text)
+{
+    set_progress_text(s_.firmware, text);
+}
+
+void FirmwareWindow::progress_fraction(double fraction)
+{
+    set_progress_fraction(s_.firmware, fraction);
 }
 
 int run_firmware_update(const FirmwareWindowStates& s, int mode)
 {
-    return update_firmware(s.link, s.firmware, firmware_ui(s), mode);
+    FirmwareWindow window(s);
+    return update_firmware(s.link, s.firmware, window, mode);
 }
 
 AutoflashEnv autoflash_env(const FirmwareWindowStates& s)

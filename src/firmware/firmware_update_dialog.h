@@ -8,6 +8,8 @@
 #include "link/link.h"
 #include "prefs/prefs_state.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -54,8 +56,31 @@ struct FirmwareWindowStates {
 // firmware folder; a folder the fitter moved to is remembered.
 std::optional<std::string> choose_firmware_file(const FirmwareWindowStates& s);
 
-// The update's user interface over GTK.
-FirmwareUi firmware_ui(const FirmwareWindowStates& s);
+// The update's windows over GTK: the file dialog (or the host's choice),
+// the progress window, the message box and the main window's rows. The
+// states must outlive it.
+class FirmwareWindow final : public FirmwareView {
+public:
+    explicit FirmwareWindow(const FirmwareWindowStates& s) : s_(s) {}
+
+    std::optional<std::string> choose_file() override;
+    std::optional<std::size_t> read_file(const std::string& path, std::uint8_t* buffer,
+                                         std::size_t max) override;
+    void show_message(const std::string& text) override;
+    void wait_for_message() override;
+    bool keep_configuration() override;
+    void close_tool_windows() override;
+    void clear_status() override;
+    void clear_identity() override;
+    void open_progress() override;
+    void close_progress() override;
+    void progress_label(const std::string& text) override;
+    void progress_text(const std::string& text) override;
+    void progress_fraction(double fraction) override;
+
+private:
+    const FirmwareWindowStates& s_;
+};
 
 // update_firmware with the windows; mode as there.
 int run_firmware_update(const FirmwareWindowStates& s, int mode);

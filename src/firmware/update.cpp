@@ -18,18 +18,6 @@ constexpr int kSearchPauseMs = 200;
 const char* const kTooLarge = "Firmware too large.";
 const char* const kBootloaderLine = "Firmware %s bootloader ver %d.%d";
 
-void call(const std::function<void()>& f)
-{
-    if (f)
-        f();
-}
-
-template <class T> void call(const std::function<void(T)>& f, T value)
-{
-    if (f)
-        f(value);
-}
-
 // Lets GUI events run for ms milliseconds.
 void let_gui_run(int ms)
 {
@@ -45,30 +33,20 @@ void let_gui_run(int ms)
 
 enum class FileResult { Good, Cancelled, Unusable };
 
-std::optional<std::size_t> read_into(FirmwareState& fw, const FirmwareUi& ui, const std::string& path)
-{
-    if (ui.read_file)
-        return ui.read_file(path, fw.buffer.data(), fw.buffer.size());
-    const auto got = read_file_bounded(path, fw.buffer.data(), fw.buffer.size());
-    if (!got)
-        call<const std::string&>(ui.show_message, text(kTextErrorOpeningFile));
-    return got;
-}
-
 // Chooses (or, in autoflash mode, takes) the file, reads it into the
 // buffer and checks it.
-FileResult load_file(FirmwareState& fw, const FirmwareUi& ui, int mode, const FirmwareTag*& tag)
+FileResult load_file(FirmwareState& fw, FirmwareView& view, int mode, const FirmwareTag*& tag)
 {
     const bool autoflash = mode == kFirmwareAutoflash;
     for (;;) {
         std::string path = fw.autoflash_file;
         if (!autoflash) {
-            std::optional<std::string> chosen = ui.choose_file ? ui.choose_file() : std::nullopt;
+            std::optional<std::string> chosen = view.choose_file();
             if (!chosen)
                 return FileResult::Cancelled;
             path = std::move(*chosen);
         }
-        const std::size_t got = read_into(fw, ui, path).value_or(0);
+        const std::size_t got = view.read_file(path, fw.buffer.data(), fw.buffer.size()).value_or(0);
         fw.image_size = int(got > kFirmwareHeaderSize ? got - kFirmwareHeaderSize : 0);
         if (got == 0) {
             if (autoflash)
@@ -80,7 +58,7 @@ FileResult load_file(FirmwareState& fw, const FirmwareUi& ui, int mode, const Fi
             return FileResult::Good;
         if (autoflash)
             return FileResult::Unusable;
-        call<const std::string&>(ui.show_message, text(kTextFileCorrupted));
+        view.show_message(text(kTextFileCorrupted));
         if (check != FileCheck::TooShort)
             return FileResult::Unusable;
     }
@@ -88,11 +66,11 @@ FileResult load_file(FirmwareState& fw, const FirmwareUi& ui, int mode, const Fi
 
 // From the switch to the reset. Returns the message that ends the update;
 // the bootloader's handle is left in boot for the caller to close.
-std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, int mode,
+std::string run_bootloader(LinkState& link, FirmwareState& fw, FirmwareView& view, int mode,
                            const FirmwareTag& tag, std::unique_ptr<HidDevice>& boot)
 {
     if (mode != kFirmwareNoSwitch && link.open()) {
-        call<const std::string&>(ui.progress_text, text(kTextSwitchingToFlashMode));
+        view.progress_text(text(kTextSwitchingToFlashMode));
         let_gui_run(10);
         send_command(link, cmd::kEnterBootloader);
     }
@@ -124,27 +102,27 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
         return kTooLarge;
     char line[128];
     std::snprintf(line, sizeof line, kBootloaderLine, tag.display_name, info->major, info->minor);
-    call<const std::string&>(ui.progress_label, line);
+    view.progress_label(line);
     if (info->device_type != tag.device_type)
         return text(kTextFileNotCompatible);
 
-    call(ui.clear_identity);
-    call<const std::string&>(ui.progress_text, text(kTextErasingFlashMemory));
+    view.clear_identity();
+    view.progress_text(text(kTextErasingFlashMemory));
     let_gui_run(10);
     if (erase_flash(*boot) != 0)
         return text(kTextWriteError);
 
-    const auto progress = [&ui](int per_mille) {
-        call(ui.progress_fraction, per_mille / 1000.0);
+    const auto progress = [&view](int per_mille) {
+        view.progress_fraction(per_mille / 1000.0);
         char percent[16];
         std::snprintf(percent, sizeof percent, "%d%%", per_mille / 10);
-        call<const std::string&>(ui.progress_text, percent);
+        view.progress_text(percent);
         platform::pump_events();
     };
     if (program_image(*boot, fw.image(), size, info->start, progress) != 0)
         return text(kTextWriteError);
-    call<const std::string&>(ui.progress_text, "100%");
-    call(ui.progress_fraction, 1.0);
+    view.progress_text("100%");
+    view.progress_fraction(1.0);
     let_gui_run(20);
 
     if (finish_programming(*boot, tag.marker) != 0)
@@ -154,6 +132,15 @@ std::string run_bootloader(LinkState& link, FirmwareState& fw, const FirmwareUi&
 }
 
 } // namespace
+
+std::optional<std::size_t> FirmwareView::read_file(const std::string& path, std::uint8_t* buffer,
+                                                   std::size_t max)
+{
+    const auto got = read_file_bounded(path, buffer, max);
+    if (!got)
+        show_message(text(kTextErrorOpeningFile));
+    return got;
+}
 
 std::optional<std::size_t> read_file_bounded(const std::string& path, std::uint8_t* buffer,
                                              std::size_t max)
@@ -166,7 +153,7 @@ std::optional<std::size_t> read_file_bounded(const std::string& path, std::uint8
     return got;
 }
 
-int update_firmware(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, int mode)
+int update_firmware(LinkState& link, FirmwareState& fw, FirmwareView& view, int mode)
 {
     if (fw.updating)
         return 1;
@@ -179,7 +166,7 @@ int update_firmware(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, in
     } done{fw};
 
     const FirmwareTag* tag = nullptr;
-    switch (load_file(fw, ui, mode, tag)) {
+    switch (load_file(fw, view, mode, tag)) {
     case FileResult::Good:
         break;
     case FileResult::Cancelled:
@@ -190,21 +177,21 @@ int update_firmware(LinkState& link, FirmwareState& fw, const FirmwareUi& ui, in
 
     // An update may leave the unit's configuration reset: what it holds now
     // is kept first, while the unit is still connected.
-    if (link.open() && ui.keep_configuration && !ui.keep_configuration())
+    if (link.open() && !view.keep_configuration())
         return 1;
-    call(ui.clear_status);
-    call(ui.close_tool_windows);
+    view.clear_status();
+    view.close_tool_windows();
     if (link.open()) {
         drain_replies(link);
         let_gui_run(10);
     }
-    call(ui.open_progress);
+    view.open_progress();
     std::unique_ptr<HidDevice> boot;
-    const std::string message = run_bootloader(link, fw, ui, mode, *tag, boot);
+    const std::string message = run_bootloader(link, fw, view, mode, *tag, boot);
     boot.reset();
-    call(ui.close_progress);
-    call<const std::string&>(ui.show_message, message);
-    call(ui.wait_for_message);
+    view.close_progress();
+    view.show_message(message);
+    view.wait_for_message();
     return 1;
 }
 

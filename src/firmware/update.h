@@ -1,7 +1,7 @@
 // The firmware update: a .bin file is checked, the unit is switched into
 // its USB bootloader, the bootloader's flash is erased and written block by
 // block with read-back, the validity marker follows, and the unit restarts.
-// Plain code: what it shows goes through FirmwareUi.
+// Plain code: what it shows goes through a FirmwareView.
 #pragma once
 
 #include "firmware/firmware_state.h"
@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,39 +24,44 @@ enum FirmwareMode : int {
 // first wait of 500 ms.
 inline constexpr int kBootloaderSearches = 24;
 
-// What the update needs of the windows around it. Unset members do nothing.
-struct FirmwareUi {
+// What the update shows and asks of the windows around it. The program's
+// window implements it over GTK, the command line over its output, tests
+// with a recorder. What is not overridden does nothing.
+class FirmwareView {
+public:
+    virtual ~FirmwareView() = default;
     // The open-file dialog ("Select firmware file", *.bin); nothing when
-    // the user cancelled.
-    std::function<std::optional<std::string>()> choose_file;
+    // the user cancelled. Not overridden: nothing is chosen.
+    virtual std::optional<std::string> choose_file() { return std::nullopt; }
     // Reads up to max bytes of a file: nothing when it cannot be opened
-    // (after telling the user "Error opening file"). Unset: read here, and
-    // the message goes through show_message.
-    std::function<std::optional<std::size_t>(const std::string&, std::uint8_t*, std::size_t)>
-        read_file;
+    // (after telling the user "Error opening file"). Not overridden: read
+    // here with read_file_bounded, the message through show_message.
+    virtual std::optional<std::size_t> read_file(const std::string& path, std::uint8_t* buffer,
+                                                 std::size_t max);
     // Shows a message and returns at once.
-    std::function<void(const std::string&)> show_message;
+    virtual void show_message(const std::string& text) {}
     // Returns once the user has closed the message.
-    std::function<void()> wait_for_message;
+    virtual void wait_for_message() {}
     // Keeps what the connected unit's configuration is before the update
-    // writes; false: the user chose not to go on. Unset: nothing is kept.
-    std::function<bool()> keep_configuration;
+    // writes; false: the user chose not to go on. Not overridden: nothing
+    // is kept and the update goes on.
+    virtual bool keep_configuration() { return true; }
     // Closes every window that belongs to the connection.
-    std::function<void()> close_tool_windows;
-    std::function<void()> clear_status;     // the main window's status line
-    std::function<void()> clear_identity;   // hardware name and serial number
-    std::function<void()> open_progress;
-    std::function<void()> close_progress;
-    std::function<void(const std::string&)> progress_label;
-    std::function<void(const std::string&)> progress_text;
-    std::function<void(double)> progress_fraction;
+    virtual void close_tool_windows() {}
+    virtual void clear_status() {}   // the main window's status line
+    virtual void clear_identity() {} // hardware name and serial number
+    virtual void open_progress() {}
+    virtual void close_progress() {}
+    virtual void progress_label(const std::string& text) {}
+    virtual void progress_text(const std::string& text) {}
+    virtual void progress_fraction(double fraction) {}
 };
 
 // Runs the whole update. Returns 1 when it has finished (done, or ended
 // with a message) or could not start; 0 only in autoflash mode when the
 // file is unusable (unreadable, too short, wrong tag or CRC), without a
 // message of its own.
-int update_firmware(LinkState& link, FirmwareState& firmware, const FirmwareUi& ui, int mode);
+int update_firmware(LinkState& link, FirmwareState& firmware, FirmwareView& view, int mode);
 
 // Reads up to max bytes of a file; nothing when it cannot be opened.
 std::optional<std::size_t> read_file_bounded(const std::string& path, std::uint8_t* buffer,

@@ -477,15 +477,6 @@ struct FirmwareOp : test::SimLink, Bench {
             open();
         }
         ui.bootloader = [this] { ++bootloader_dialogs; };
-        fui.choose_file = [] { return std::optional<std::string>("unit.bin"); };
-        fui.read_file = [](const std::string&, std::uint8_t* buffer, std::size_t max) {
-            const std::size_t n = std::min(max, firmware_file().size());
-            std::copy_n(firmware_file().begin(), n, buffer);
-            return std::optional<std::size_t>(n);
-        };
-        fui.show_message = [this](const std::string& m) { messages.push_back(m); };
-        fui.open_progress = [this] { ++progress_windows; };
-        fui.close_progress = [this] { --progress_windows; };
     }
     void run() { result = update_firmware(link, firmware, fui, mode); }
     Bytes after() const { return bootloader.flash; }
@@ -493,7 +484,23 @@ struct FirmwareOp : test::SimLink, Bench {
     sim::UsbBootloader& bootloader;
     int mode;
     FirmwareState firmware;
-    FirmwareUi fui;
+    // The update's windows: the file served, messages and open progress
+    // windows counted.
+    struct View final : FirmwareView {
+        explicit View(FirmwareOp& owner) : op(owner) {}
+        std::optional<std::string> choose_file() override { return "unit.bin"; }
+        std::optional<std::size_t> read_file(const std::string&, std::uint8_t* buffer,
+                                             std::size_t max) override
+        {
+            const std::size_t n = std::min(max, firmware_file().size());
+            std::copy_n(firmware_file().begin(), n, buffer);
+            return n;
+        }
+        void show_message(const std::string& m) override { op.messages.push_back(m); }
+        void open_progress() override { ++op.progress_windows; }
+        void close_progress() override { --op.progress_windows; }
+        FirmwareOp& op;
+    } fui{*this};
     std::vector<std::string> messages;
     int progress_windows = 0;
     int bootloader_dialogs = 0;

@@ -9,6 +9,8 @@
 #include "support/temp_folder.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,8 @@ inline std::vector<std::uint8_t> firmware_file(std::size_t image_size,
     return file;
 }
 
-// What the update showed and did, in order.
-struct UiLog {
+// The update's view in tests: what it showed and did, in order.
+struct UiLog final : FirmwareView {
     std::vector<std::string> events;      // "status", "tools", "open", "close", "wait"
     std::vector<std::string> messages;
     std::vector<std::string> bar_texts;
@@ -42,30 +44,38 @@ struct UiLog {
     std::vector<std::optional<std::string>> choices; // served to choose_file in turn
     int chooser_opened = 0;
     std::function<void(const std::string&)> on_bar_text;
+    // Set: called instead of recording "status".
+    std::function<void()> on_clear_status;
+    // Set: answers keep_configuration; unset: nothing is kept.
+    std::function<bool()> keep;
 
-    FirmwareUi ui()
+    std::optional<std::string> choose_file() override
     {
-        FirmwareUi u;
-        u.choose_file = [this]() -> std::optional<std::string> {
-            const std::size_t i = std::size_t(chooser_opened++);
-            return i < choices.size() ? choices[i] : std::nullopt;
-        };
-        u.show_message = [this](const std::string& m) { messages.push_back(m); };
-        u.wait_for_message = [this] { events.push_back("wait"); };
-        u.close_tool_windows = [this] { events.push_back("tools"); };
-        u.clear_status = [this] { events.push_back("status"); };
-        u.clear_identity = [this] { events.push_back("identity"); };
-        u.open_progress = [this] { events.push_back("open"); };
-        u.close_progress = [this] { events.push_back("close"); };
-        u.progress_label = [this](const std::string& t) { labels.push_back(t); };
-        u.progress_text = [this](const std::string& t) {
-            bar_texts.push_back(t);
-            if (on_bar_text)
-                on_bar_text(t);
-        };
-        u.progress_fraction = [this](double f) { fractions.push_back(f); };
-        return u;
+        const std::size_t i = std::size_t(chooser_opened++);
+        return i < choices.size() ? choices[i] : std::nullopt;
     }
+    void show_message(const std::string& m) override { messages.push_back(m); }
+    void wait_for_message() override { events.push_back("wait"); }
+    bool keep_configuration() override { return keep ? keep() : FirmwareView::keep_configuration(); }
+    void close_tool_windows() override { events.push_back("tools"); }
+    void clear_status() override
+    {
+        if (on_clear_status)
+            on_clear_status();
+        else
+            events.push_back("status");
+    }
+    void clear_identity() override { events.push_back("identity"); }
+    void open_progress() override { events.push_back("open"); }
+    void close_progress() override { events.push_back("close"); }
+    void progress_label(const std::string& t) override { labels.push_back(t); }
+    void progress_text(const std::string& t) override
+    {
+        bar_texts.push_back(t);
+        if (on_bar_text)
+            on_bar_text(t);
+    }
+    void progress_fraction(double f) override { fractions.push_back(f); }
 };
 
 // A unit behind the programmer, with its bootloader, on a virtual clock.

@@ -42,7 +42,7 @@ struct Update : ::testing::Test {
 
     Update() { s.link.port = &port; }
 
-    int run(int mode) { return update_firmware(s.link, fw, log.ui(), mode); }
+    int run(int mode) { return update_firmware(s.link, fw, log, mode); }
 
     int commands_received(std::uint8_t code) const
     {
@@ -202,7 +202,7 @@ TEST_F(Update, FileDialogOpensAgainAfterUnreadableOrShortFileButNotAfterBadOne)
         l.choices = c.choices;
         FirmwareState f;
         ASSERT_EQ(unit.open(), OpenResult::Programmer);
-        EXPECT_EQ(update_firmware(unit.link, f, l.ui(), kFirmwareSwitch), 1);
+        EXPECT_EQ(update_firmware(unit.link, f, l, kFirmwareSwitch), 1);
         EXPECT_EQ(l.messages, c.messages) << c.choices[0].value_or("");
         EXPECT_EQ(l.chooser_opened, c.dialogs);
     }
@@ -281,7 +281,7 @@ TEST_F(Update, EveryFailureEndsWithItsMessageAndAnEmptyLink)
         ASSERT_EQ(unit.open(), OpenResult::Programmer);
         const std::int64_t start = platform::now_ms();
 
-        EXPECT_EQ(update_firmware(unit.link, f, l.ui(), kFirmwareSwitch), 1) << c.what;
+        EXPECT_EQ(update_firmware(unit.link, f, l, kFirmwareSwitch), 1) << c.what;
         EXPECT_EQ(l.messages, std::vector<std::string>{c.message}) << c.what;
         EXPECT_EQ(l.events.back(), "wait") << c.what;
         EXPECT_EQ(l.events[l.events.size() - 2], "close") << c.what;
@@ -361,22 +361,20 @@ TEST_F(Update, TheConfigurationIsKeptBeforeTheUpdateWrites)
     config.history = {dir / "units", "220000001234", "TQ512-0481", "1105"};
 
     // Declined: the update ends before anything reaches the unit.
-    FirmwareUi ui = log.ui();
-    ui.keep_configuration = [] { return false; };
-    EXPECT_EQ(update_firmware(s.link, fw, ui, kFirmwareSwitch), 1);
+    log.keep = [] { return false; };
+    EXPECT_EQ(update_firmware(s.link, fw, log, kFirmwareSwitch), 1);
     EXPECT_EQ(commands_received(cmd::kEnterBootloader), 0);
     EXPECT_TRUE(log.messages.empty());
     EXPECT_TRUE(s.link.open());
 
     std::vector<std::string> order;
-    ui = log.ui();
-    ui.clear_status = [&] { order.push_back("status"); };
-    ui.keep_configuration = [&] {
+    log.on_clear_status = [&] { order.push_back("status"); };
+    log.keep = [&] {
         order.push_back("keep");
         EXPECT_EQ(commands_received(cmd::kEnterBootloader), 0);
         return keep_before_write(config, s.link, kHistoryFirmware);
     };
-    EXPECT_EQ(update_firmware(s.link, fw, ui, kFirmwareSwitch), 1);
+    EXPECT_EQ(update_firmware(s.link, fw, log, kFirmwareSwitch), 1);
     EXPECT_EQ(log.messages, std::vector<std::string>{"Successfully programmed device."});
     EXPECT_EQ(order, (std::vector<std::string>{"keep", "status"}));
     const auto kept = list_history(dir / "units/220000001234");
