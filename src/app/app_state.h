@@ -14,12 +14,27 @@
 #include "prefs/prefs_state.h"
 #include "radio/radio_state.h"
 #include "remote/relay_state.h"
+#include "remote/remote_window.h"
 #include "sim/programmer.h"
 #include "update/update_state.h"
 
 #include <memory>
 
 namespace tq {
+
+struct AppState;
+
+// What the remote-access window asks of the program: the tool windows
+// closed, the console emptied.
+class ProgramRemoteAccessHost final : public RemoteAccessHost {
+public:
+    explicit ProgramRemoteAccessHost(AppState& a) : a_(a) {}
+    void close_tool_windows() override;
+    void clear_console() override;
+
+private:
+    AppState& a_;
+};
 
 struct AppState {
     ShellState shell;
@@ -36,6 +51,11 @@ struct AppState {
     ConfigState config;
     MonitorState monitor;
     UnitToolsState unit_tools; // event memory, diagnostics, service PIN
+
+    // The remote-access window's context, for as long as the program runs;
+    // the window keeps a pointer to it while it is open.
+    ProgramRemoteAccessHost remote_host{*this};
+    RemoteAccessContext remote_access{remote, link, radio, firmware, nullptr, &remote_host};
 
     // The simulated programmer behind --simulate.
     std::unique_ptr<sim::Programmer> simulated;

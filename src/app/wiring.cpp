@@ -133,12 +133,13 @@ ModulesWindowStates modules_window_states(AppState& a)
 
 RemoteAccessContext& remote_access(AppState& a)
 {
-    static RemoteAccessContext context{
-        a.remote, a.link, a.radio, a.firmware, nullptr, [&a] { close_tool_windows(a); },
-        [&a] { console_reset(a.monitor.console); }};
-    context.main_window = a.shell.main_window;
-    return context;
+    a.remote_access.main_window = a.shell.main_window;
+    return a.remote_access;
 }
+
+void ProgramRemoteAccessHost::close_tool_windows() { tq::close_tool_windows(a_); }
+
+void ProgramRemoteAccessHost::clear_console() { console_reset(a_.monitor.console); }
 
 ProgramFirmwareHost::ProgramFirmwareHost(AppState& a) : a_(a) {}
 

@@ -149,11 +149,11 @@ void open_remote_access_window(RemoteAccessContext& ctx)
     RelayState& s = ctx.relay;
     if (s.window)
         return;
-    if (ctx.close_tool_windows)
-        ctx.close_tool_windows();
+    if (ctx.host)
+        ctx.host->close_tool_windows();
     device_close(ctx.link, "remote access takes the devices");
-    if (ctx.clear_console)
-        ctx.clear_console();
+    if (ctx.host)
+        ctx.host->clear_console();
     // Text frames from the unit go to the relay, not to the console.
     ctx.link.return_text_frames = true;
     s.reconnect_countdown = kNoReconnect;

@@ -9,19 +9,28 @@
 #include "radio/radio_state.h"
 #include "remote/relay_state.h"
 
-#include <functional>
-
 namespace tq {
 
+// What the window asks of the program around it when it opens. What is
+// not overridden does nothing.
+class RemoteAccessHost {
+public:
+    virtual ~RemoteAccessHost() = default;
+    // Closes every window that belongs to the connection.
+    virtual void close_tool_windows() {}
+    // Empties the console store and closes an open log file.
+    virtual void clear_console() {}
+};
+
+// What the window works on. The window keeps a pointer to it while it is
+// open.
 struct RemoteAccessContext {
     RelayState& relay;
     LinkState& link;
     RadioState& radio;
     FirmwareState& firmware;
     GtkWidget* main_window = nullptr;
-    std::function<void()> close_tool_windows;
-    // Empties the console store and closes an open log file.
-    std::function<void()> clear_console;
+    RemoteAccessHost* host = nullptr; // null: nothing closed or emptied
 };
 
 // Nothing when the window is open. Otherwise closes the tool windows and

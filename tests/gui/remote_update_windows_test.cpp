@@ -50,12 +50,14 @@ struct RemoteWindowRig {
     RadioState radio;
     FirmwareState firmware;
     GtkWidget* main_window = nullptr;
-    int tool_windows_closed = 0;
-    int console_cleared = 0;
-    RemoteAccessContext context{relay,   sim.link,
-                                radio,   firmware,
-                                nullptr, [this] { ++tool_windows_closed; },
-                                [this] { ++console_cleared; }};
+    // Counts what the window asks of the program.
+    struct Host final : RemoteAccessHost {
+        void close_tool_windows() override { ++tool_windows_closed; }
+        void clear_console() override { ++console_cleared; }
+        int tool_windows_closed = 0;
+        int console_cleared = 0;
+    } host;
+    RemoteAccessContext context{relay, sim.link, radio, firmware, nullptr, &host};
 };
 
 TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
@@ -69,13 +71,13 @@ TEST(RemoteWindow, TakesOverFromTheMainWindowAndConnects)
     EXPECT_FALSE(gtk_widget_get_visible(r.main_window));
     EXPECT_FALSE(r.sim.link.open());
     EXPECT_TRUE(r.sim.link.return_text_frames);
-    EXPECT_EQ(r.tool_windows_closed, 1);
-    EXPECT_EQ(r.console_cleared, 1);
+    EXPECT_EQ(r.host.tool_windows_closed, 1);
+    EXPECT_EQ(r.host.console_cleared, 1);
     EXPECT_EQ(button_text(r.relay.toggle), "Connect");
     EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r.relay.reconnect_check)));
     // A second open changes nothing.
     open_remote_access_window(r.context);
-    EXPECT_EQ(r.tool_windows_closed, 1);
+    EXPECT_EQ(r.host.tool_windows_closed, 1);
 
     std::string password, bye;
     r.server.run([&](test::LoopbackServer& srv) {
