@@ -39,7 +39,7 @@ public:
     virtual std::optional<std::size_t> read_file(const std::string& path, std::uint8_t* buffer,
                                                  std::size_t max);
     // Shows a message and returns at once.
-    virtual void show_message(const std::string& text) {}
+    virtual void show_message(const std::string&) {}
     // Returns once the user has closed the message.
     virtual void wait_for_message() {}
     // Keeps what the connected unit's configuration is before the update
@@ -52,9 +52,9 @@ public:
     virtual void clear_identity() {} // hardware name and serial number
     virtual void open_progress() {}
     virtual void close_progress() {}
-    virtual void progress_label(const std::string& text) {}
-    virtual void progress_text(const std::string& text) {}
-    virtual void progress_fraction(double fraction) {}
+    virtual void progress_label(const std::string&) {}
+    virtual void progress_text(const std::string&) {}
+    virtual void progress_fraction(double) {}
 };
 
 // Runs the whole update. Returns 1 when it has finished (done, or ended
