@@ -3,28 +3,6 @@
 #include <algorithm>
 
 namespace tq {
-namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// The value of each upper-case hex digit, -1 for every other character.
-struct HexValues {
-    signed char of[256];
-};
-constexpr HexValues kHexValues = [] {
-    HexValues v{};
-    for (signed char& x : v.of)
-        x = -1;
-    for (int d = 0; d < 10; ++d)
-        v.of['0' + d] = static_cast<signed char>(d);
-    for (int d = 0; d < 6; ++d)
-        v.of['A' + d] = static_cast<signed char>(10 + d);
-    return v;
-}();
-
-int hex_value(char c) { return kHexValues.of[static_cast<unsigned char>(c)]; }
-
-} // namespace
 
 std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count)
 {

@@ -17,6 +17,21 @@ namespace tq {
 // room for 125 data bytes.
 inline constexpr std::size_t kMaxFrameData = 125;
 
+// A frame's digits, and the value of each (-1 for any other character).
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+struct HexValues {
+    signed char of[256];
+};
+inline constexpr HexValues kHexValues = [] {
+    HexValues v{};
+    for (signed char& x : v.of)
+        x = -1;
+    for (int d = 0; d < 16; ++d)
+        v.of[static_cast<unsigned char>(kHexDigits[d])] = static_cast<signed char>(d);
+    return v;
+}();
+inline int hex_value(char c) { return kHexValues.of[static_cast<unsigned char>(c)]; }
+
 std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count);
 
 // The frame text of a command, or an empty string when there are more data

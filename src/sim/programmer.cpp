@@ -1,5 +1,6 @@
 #include "sim/programmer.h"
 
+#include "link/frame.h"
 #include "platform/clock.h"
 
 #include <algorithm>
@@ -7,25 +8,6 @@
 
 namespace tq::sim {
 namespace {
-
-// The value of each upper-case hex digit, -1 for every other character.
-struct HexValues {
-    signed char of[256];
-};
-constexpr HexValues kHexValues = [] {
-    HexValues v{};
-    for (signed char& x : v.of)
-        x = -1;
-    for (int d = 0; d < 10; ++d)
-        v.of['0' + d] = static_cast<signed char>(d);
-    for (int d = 0; d < 6; ++d)
-        v.of['A' + d] = static_cast<signed char>(10 + d);
-    return v;
-}();
-
-int hex_digit(char c) { return kHexValues.of[static_cast<unsigned char>(c)]; }
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 class SimDevice final : public HidDevice {
 public:
@@ -164,8 +146,8 @@ void Programmer::take_frame_text()
     frame_bytes_.resize(text.size() / 2 - 1);
     std::uint8_t* out = frame_bytes_.data();
     for (const char* c = text.data() + 1; c != text.data() + text.size() - 1; c += 2) {
-        const int hi = hex_digit(c[0]);
-        const int lo = hex_digit(c[1]);
+        const int hi = hex_value(c[0]);
+        const int lo = hex_value(c[1]);
         if ((hi | lo) < 0) {
             assembling_.clear();
             return;
