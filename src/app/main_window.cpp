@@ -36,6 +36,12 @@
 namespace tq {
 namespace {
 
+// The update-check item offers the opposite of the preference.
+const char* update_check_caption(bool check_updates)
+{
+    return text(check_updates ? kTextNoUpdateCheckAtStartup : kTextCheckUpdatesAtStartup);
+}
+
 // The Tools menu: each item runs its subsystem by name.
 void on_firmware_update_item(GtkWidget*, gpointer) { update_unit_firmware(app()); }
 
@@ -137,7 +143,7 @@ void build_menu_bar(AppState& a)
     add_tool_item(menu, text(kTextFirmwareUpdate), on_firmware_update_item);
     add_tool_item(menu, text(kTextDeviceReset), on_device_reset_item);
     s.update_check_item =
-        add_tool_item(menu, text(a.prefs.check_updates ? 226 : 225), on_update_check_item);
+        add_tool_item(menu, update_check_caption(a.prefs.check_updates), on_update_check_item);
     add_tool_item(menu, text(kTextRadioFirmwareUpdate), on_radio_firmware_item);
     add_tool_item(menu, text(kTextRadioWirelessUpdate), on_radio_wireless_item);
     add_tool_item(menu, text(kTextLoadConfigurationFromFile), on_load_configuration_item);
@@ -261,8 +267,7 @@ void refresh_update_check_item(AppState& a, bool check_updates)
     if (!item)
         return;
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
-    gtk_label_set_text(GTK_LABEL(label),
-                       text(check_updates ? kTextNoUpdateCheckAtStartup : kTextCheckUpdatesAtStartup));
+    gtk_label_set_text(GTK_LABEL(label), update_check_caption(check_updates));
 }
 
 void build_main_window(AppState& a)

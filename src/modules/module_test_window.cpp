@@ -198,7 +198,9 @@ void open_module_test_window(const ModulesWindowStates& s, int kind, int number,
 
     if (kind == kTestKindAuxOrLoom) {
         const bool on = states.modules->output_state[std::size_t(index)] != 0;
-        w.toggle = gtk_toggle_button_new_with_label(text(index == kTestAux ? (on ? 336 : 337) : 353));
+        const int toggle_caption =
+            index != kTestAux ? kTextSensorPower : on ? kTextSwitchOff : kTextSwitchOn;
+        w.toggle = gtk_toggle_button_new_with_label(text(toggle_caption));
         gtk_widget_set_size_request(w.toggle, index == kTestAux ? 200 : 400, 35);
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.toggle), on);
         g_signal_connect(w.toggle, "toggled", G_CALLBACK(on_toggle), GINT_TO_POINTER(index));
