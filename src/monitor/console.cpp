@@ -125,61 +125,13 @@ void add_to_view(ConsoleState& c, std::size_t begin)
         console_rebuild_view(c);
 }
 
-// A number as %0*d prints it, at p; returns the end.
-char* put_number(char* p, int value, int width)
-{
-    unsigned rest = value < 0 ? 0u - unsigned(value) : unsigned(value);
-    if (value < 0) {
-        *p++ = '-';
-        --width;
-    }
-    char digits[10];
-    int n = 0;
-    do {
-        digits[n++] = char('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    for (; width > n; --width)
-        *p++ = '0';
-    while (n > 0)
-        *p++ = digits[--n];
-    return p;
-}
-
-// console_stamp's text, added to out. Every logged line starts with one, so
-// it is put together here without printf or a string of its own.
-void append_stamp(std::string& out, std::time_t when, char mark)
-{
-    std::tm t{};
-    localtime_r(&when, &t);
-    char stamp[64];
-    char* p = stamp;
-    *p++ = '[';
-    p = put_number(p, t.tm_year + 1900, 4);
-    *p++ = '.';
-    p = put_number(p, t.tm_mon + 1, 2);
-    *p++ = '.';
-    p = put_number(p, t.tm_mday, 2);
-    *p++ = ' ';
-    p = put_number(p, t.tm_hour, 2);
-    *p++ = ':';
-    p = put_number(p, t.tm_min, 2);
-    *p++ = ':';
-    p = put_number(p, t.tm_sec, 2);
-    *p++ = ']';
-    *p++ = mark;
-    *p++ = ' ';
-    out.append(stamp, std::size_t(p - stamp));
-}
-
 // A line's stamp in console_log. Lines come in bursts within one second:
 // the date and time are worked out once per second, not once per line.
 void append_line_stamp(ConsoleState& c, std::string& out, char mark)
 {
     const std::time_t when = wall_now(c);
     if (c.stamp_text.empty() || when != c.stamp_when) {
-        c.stamp_text.clear();
-        append_stamp(c.stamp_text, when, mark);
+        c.stamp_text = console_stamp(when, mark);
         c.stamp_when = when;
     }
     out += c.stamp_text;
@@ -196,9 +148,12 @@ std::string_view shown_part(const ConsoleState& c)
 
 std::string console_stamp(std::time_t when, char mark)
 {
-    std::string stamp;
-    append_stamp(stamp, when, mark);
-    return stamp;
+    std::tm t{};
+    localtime_r(&when, &t);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, mark);
+    return buf;
 }
 
 void console_log(ConsoleState& c, std::string_view text, bool received)
