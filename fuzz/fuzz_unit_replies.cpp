@@ -53,7 +53,7 @@ public:
     {
         if (gone())
             return -1;
-        if (sent_ == text_.size() && !next_reply()) {
+        if (sent_ == text_.size && !next_reply()) {
             if (size_ < 2)
                 ++silent_at_end_;
             tq::platform::sleep_ms(timeout_ms);
@@ -61,10 +61,10 @@ public:
         }
         // One 64-byte input report of the frame text.
         std::uint8_t report[64] = {};
-        const std::size_t n = std::min<std::size_t>(62, text_.size() - sent_);
-        report[0] = std::uint8_t(0x40 | (sent_ + n < text_.size() ? 0x20 : 0));
+        const std::size_t n = std::min<std::size_t>(62, text_.size - sent_);
+        report[0] = std::uint8_t(0x40 | (sent_ + n < text_.size ? 0x20 : 0));
         report[1] = std::uint8_t(n);
-        std::memcpy(report + 2, text_.data() + sent_, n);
+        std::memcpy(report + 2, text_.chars.data() + sent_, n);
         sent_ += n;
         const std::size_t give = std::min(length, sizeof report);
         std::memcpy(out, report, give);
@@ -96,7 +96,7 @@ private:
 
     const std::uint8_t* data_;
     std::size_t size_;
-    std::string text_; // the reply being sent, up to sent_
+    tq::FrameText text_; // the reply being sent, up to sent_
     std::size_t sent_ = 0;
     int silent_at_end_ = 0;
 };

@@ -12,15 +12,15 @@ std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count)
     return std::uint8_t(sum);
 }
 
-std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t count)
+FrameText encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t count)
 {
+    FrameText text;
     if (count > kMaxFrameData)
-        return {};
-    // Every command and every poll answer goes through here: the text is
-    // written into its final size at once, "!", the hex of count, code,
-    // data and checksum, then "#".
-    std::string text(2 * (count + 3) + 2, '#');
-    char* p = text.data();
+        return text;
+    // Every command goes through here: "!", the hex of count, code, data
+    // and checksum, then "#".
+    text.size = 2 * (count + 3) + 2;
+    char* p = text.chars.data();
     *p++ = '!';
     const std::uint8_t head[2] = {std::uint8_t(count + 1), code};
     const std::uint8_t check = std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count));
@@ -34,6 +34,7 @@ std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_
     }
     p[0] = kHexDigits[check >> 4];
     p[1] = kHexDigits[check & 0x0F];
+    p[2] = '#';
     return text;
 }
 
@@ -72,13 +73,6 @@ std::vector<std::vector<std::uint8_t>> frame_reports(std::string_view text, int 
     return reports;
 }
 
-std::array<std::uint8_t, 65> poll_request_report()
-{
-    std::array<std::uint8_t, 65> report{};
-    report[1] = 0x60;
-    return report;
-}
-
 std::string_view report_text(const std::uint8_t* report, int report_size, bool long_reports)
 {
     if (!(report[0] & kReportHasText))
@@ -101,24 +95,24 @@ DecodedFrame decode_frame(std::string_view text, std::uint8_t* out, std::size_t 
     DecodedFrame result;
     if (text.empty() || text[0] != '!')
         return result;
-    // Every reply frame is read here: the text and out are walked by
-    // pointer, one table look-up per digit.
-    const char* p = text.data() + 1;
-    const char* const end = text.data() + text.size();
-    std::uint8_t* o = out;
-    std::uint8_t* const out_end = out + room;
-    while (p != end && *p != '#') {
-        if (p + 1 == end)
-            return result; // a lone last digit
-        const int high = hex_value(p[0]);
-        const int low = hex_value(p[1]);
-        if ((high | low) < 0 || o == out_end)
-            return result;
-        *o++ = std::uint8_t(high << 4 | low);
-        p += 2;
+    // Every reply frame is read here. The end is found first, so that the
+    // digits go in one pass with one check of them all at its end.
+    const std::size_t end = text.find('#', 1);
+    const std::string_view digits = text.substr(1, end == std::string_view::npos ? end : end - 1);
+    const std::size_t n = digits.size() / 2;
+    if (digits.size() % 2 != 0 || n > room)
+        return result; // a lone last digit, or more than out holds
+    const char* d = digits.data();
+    int bad = 0;
+    for (std::size_t i = 0; i < n; ++i, d += 2) {
+        const int high = hex_value(d[0]);
+        const int low = hex_value(d[1]);
+        bad |= high | low;
+        out[i] = std::uint8_t(unsigned(high) << 4 | unsigned(low));
     }
-    result.consumed = p != end ? std::size_t(p - text.data()) + 1 : text.size();
-    const std::size_t n = std::size_t(o - out);
+    if (bad < 0)
+        return result;
+    result.consumed = end != std::string_view::npos ? end + 1 : text.size();
     result.length = n;
     // At least count, code and checksum; the count byte covers code and data.
     if (n < 3 || out[0] != n - 2 || out[n - 1] != frame_checksum(out, n - 1))

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,9 +33,21 @@ inline int hex_value(char c) { return kHexValues.of[static_cast<unsigned char>(c
 
 std::uint8_t frame_checksum(const std::uint8_t* bytes, std::size_t count);
 
-// The frame text of a command, or an empty string when there are more data
-// bytes than a frame can carry.
-std::string encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t count);
+// The longest frame text: "!", the hex of count, code, kMaxFrameData data
+// bytes and checksum, then "#".
+inline constexpr std::size_t kMaxFrameText = 2 * (kMaxFrameData + 3) + 2;
+
+// A frame's text, held in place: a frame is bounded, so every command goes
+// out without touching the heap.
+struct FrameText {
+    std::array<char, kMaxFrameText> chars;
+    std::size_t size = 0;
+    std::string_view view() const { return {chars.data(), size}; }
+};
+
+// The frame text of a command; empty when there are more data bytes than a
+// frame can carry.
+FrameText encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t count);
 
 // Output reports (each report_size + 1 bytes, report ID 0 first) that carry
 // one frame text: flags 0x01 on the first, 0xC0 on the last; the character
@@ -50,7 +61,7 @@ std::size_t frame_report(std::string_view text, std::size_t at, int report_size,
 
 // The poll-request report, long enough for either report size: a link
 // sends its first report_size + 1 bytes.
-std::array<std::uint8_t, 65> poll_request_report();
+inline constexpr std::array<std::uint8_t, 65> kPollRequestReport = {0x00, 0x60};
 
 // Input-report flag bits.
 inline constexpr std::uint8_t kReportHasText = 0x40;

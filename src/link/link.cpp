@@ -148,7 +148,8 @@ bool send_frame(LinkState& link, std::uint8_t code, const std::uint8_t* data, st
 {
     if (!link.open())
         return false;
-    const std::string text = encode_frame(code, data, count);
+    const FrameText frame = encode_frame(code, data, count);
+    const std::string_view text = frame.view();
     if (text.empty()) {
         note(link, "frame not sent: more data than one frame carries");
         return false;
@@ -176,9 +177,8 @@ int send_poll_request(LinkState& link)
 {
     if (!link.open())
         return -1;
-    const auto report = poll_request_report();
     const std::size_t size = std::size_t(link.report_size);
-    return write_report(link, report.data(), size + 1, size) ? 0 : -1;
+    return write_report(link, kPollRequestReport.data(), size + 1, size) ? 0 : -1;
 }
 
 int receive_frame(LinkState& link)

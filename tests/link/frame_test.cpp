@@ -23,14 +23,14 @@ TEST(Frame, EncodesCountCodeDataAndChecksum)
         {0xFF, {0xAB, 0xCD}, "!03FFABCDCE#"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(encode_frame(c.code, c.data.data(), c.data.size()), c.text) << c.text;
+        EXPECT_EQ(encode_frame(c.code, c.data.data(), c.data.size()).view(), c.text) << c.text;
 }
 
 TEST(Frame, RefusesMoreDataThanTheFrameBufferHolds)
 {
     const Bytes most(125, 0x11), too_many(126, 0x11);
-    EXPECT_EQ(encode_frame(0x66, most.data(), most.size()).size(), 2 * 125 + 8u);
-    EXPECT_EQ(encode_frame(0x66, too_many.data(), too_many.size()), "");
+    EXPECT_EQ(encode_frame(0x66, most.data(), most.size()).view().size(), 2 * 125 + 8u);
+    EXPECT_EQ(encode_frame(0x66, too_many.data(), too_many.size()).view(), "");
 }
 
 TEST(Frame, CutsIntoSixtyFourByteReports)
