@@ -66,17 +66,20 @@ SerialState::~SerialState()
 
 int serial_port_for(SerialState& s, const std::string& path)
 {
-    for (int i = 0; i < kSerialPortCount; ++i) {
-        if (s.paths[std::size_t(i)] == path)
-            return i;
+    for (std::size_t i = 0; i < s.paths.size(); ++i) {
+        if (s.paths[i] == path)
+            return int(i);
     }
-    for (int i = 0; i < kSerialPortCount; ++i) {
-        if (s.paths[std::size_t(i)].empty()) {
-            s.paths[std::size_t(i)] = path;
-            return i;
+    for (std::size_t i = 0; i < s.paths.size(); ++i) {
+        if (s.paths[i].empty()) {
+            s.paths[i] = path;
+            return int(i);
         }
     }
-    return -1;
+    if (s.paths.size() == kSerialPortCount)
+        return -1;
+    s.paths.push_back(path);
+    return int(s.paths.size() - 1);
 }
 
 int serial_open(SerialState& s, int index, int baud, const char* mode, int* error)
@@ -120,7 +123,7 @@ int serial_open(SerialState& s, int index, int baud, const char* mode, int* erro
         return 1;
     }
 
-    const std::string& path = s.paths[std::size_t(index)];
+    const std::string path = std::size_t(index) < s.paths.size() ? s.paths[std::size_t(index)] : "";
     const int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (error)

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tq {
 
@@ -24,8 +25,11 @@ struct SerialState {
     SerialState(const SerialState&) = delete;
     SerialState& operator=(const SerialState&) = delete;
 
-    std::array<int, kSerialPortCount> fds;            // open descriptor per index, or -1
-    std::array<std::string, kSerialPortCount> paths;  // device path per index; empty: none
+    std::array<int, kSerialPortCount> fds; // open descriptor per index, or -1
+    // Device path per index, as serial_port_for gives them out; grown on
+    // demand (a link is made often, a port given rarely). Past its end or
+    // empty: none.
+    std::vector<std::string> paths;
 
     std::uint8_t can_port_state = kCanPortNone;
     int can_port_index = 0;

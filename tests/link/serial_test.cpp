@@ -47,9 +47,10 @@ TEST(Serial, RefusesBadArgumentsWithItsMessage)
     }
     EXPECT_EQ(s.fds[0], -1);
 
-    s.paths[2] = "/nonexistent/ttyACM9";
+    const int missing = serial_port_for(s, "/nonexistent/ttyACM9");
+    ASSERT_EQ(missing, 1);
     CaptureStdout();
-    EXPECT_EQ(serial_open(s, 2, 115200, "8N1"), 1);
+    EXPECT_EQ(serial_open(s, missing, 115200, "8N1"), 1);
     EXPECT_EQ(GetCapturedStdout(), "unable to open comport\n");
 }
 
