@@ -110,6 +110,8 @@ bool radio_command(LinkState& link, RadioState& radio, std::uint8_t code, std::s
     const std::string line = radio_request_line(code, data);
     const auto* line_bytes = reinterpret_cast<const std::uint8_t*>(line.data());
     const std::uint8_t n = std::uint8_t(line.size());
+    // Every attempt sends the same request; only its sequence byte differs.
+    auto packet = bridge_write_payload(kSeqFirst, kBufRequest, {line_bytes, line.size()});
 
     for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
         if (!radio.path_open() || !link.open())
@@ -119,7 +121,7 @@ bool radio_command(LinkState& link, RadioState& radio, std::uint8_t code, std::s
             return false;
 
         const std::uint8_t seq = attempt == 0 ? kSeqFirst : kSeqRepeat;
-        const auto packet = bridge_write_payload(seq, kBufRequest, {line_bytes, line.size()});
+        packet[0] = seq;
         send_command(link, cmd::kBridgeWrite, packet.data(), packet.size());
         platform::sleep_ms(100);
 

@@ -482,6 +482,8 @@ void Relay::handle_block(const std::uint8_t* data, std::size_t count)
     std::size_t i = 0;
     while (i < work.size() && !lost) {
         if (work[i] != '@') {
+            if (serial.empty())
+                serial.reserve(work.size() - i);
             serial.push_back(work[i++]);
             continue;
         }
