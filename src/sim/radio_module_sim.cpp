@@ -313,7 +313,7 @@ void RadioModuleSim::on_write(std::span<const std::uint8_t> d)
     if (d.size() < 4 || d[3] != 0xFF || d.size() != std::size_t(d[2]) + 4 || !radio_mode)
         return;
     const std::uint8_t seq = d[0], buffer = d[1], n = d[2];
-    const std::vector<std::uint8_t> data(d.begin() + 4, d.end());
+    const std::span<const std::uint8_t> data = d.subspan(4);
     const auto ack = [&] { unit_.reply(0x01, {seq, buffer, n, kAck}); };
 
     switch (buffer) {
@@ -360,7 +360,7 @@ void RadioModuleSim::on_write(std::span<const std::uint8_t> d)
             ack();
         }
         if (buffer == 0xCB) {
-            slip_first_ = data;
+            slip_first_.assign(data.begin(), data.end());
         } else {
             std::vector<std::uint8_t> piece = std::move(slip_first_);
             slip_first_.clear();
@@ -380,7 +380,10 @@ void RadioModuleSim::on_read(std::span<const std::uint8_t> d)
     if (d.size() != 3 || !radio_mode)
         return;
     const std::uint8_t seq = d[0], buffer = d[1], n = d[2];
-    std::vector<std::uint8_t> r = {seq, buffer, n};
+    // Room for the longest answer at once: a read is answered on every poll.
+    std::vector<std::uint8_t> r;
+    r.reserve(5 + std::max<std::size_t>(n, info_bytes));
+    r.insert(r.end(), {seq, buffer, n});
     switch (buffer) {
     case 0xBC: {
         if (read_errors > 0) {
@@ -549,7 +552,7 @@ std::string RadioModuleSim::answer(const std::string& code, const std::string& d
     return "";
 }
 
-void RadioModuleSim::ble_packet(const std::vector<std::uint8_t>& p)
+void RadioModuleSim::ble_packet(std::span<const std::uint8_t> p)
 {
     out_.clear();
     out_ready_at_ = 0;

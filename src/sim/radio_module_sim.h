@@ -135,7 +135,7 @@ private:
     void on_read(std::span<const std::uint8_t> d);
     void text_command(const std::string& line);
     std::string answer(const std::string& code, const std::string& data, char& status);
-    void ble_packet(const std::vector<std::uint8_t>& data);
+    void ble_packet(std::span<const std::uint8_t> data);
 
     AlarmUnit& unit_;
     std::vector<std::uint8_t> out_;     // the reply buffer 0xBC
