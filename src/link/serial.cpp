@@ -57,10 +57,10 @@ int fail_closing(int fd, const char* message)
 
 SerialState::~SerialState()
 {
-    for (int& fd : fds) {
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
+    // Only an index with a path can have been opened.
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (fds[i] >= 0)
+            close(fds[i]);
     }
 }
 
