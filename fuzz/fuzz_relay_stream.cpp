@@ -79,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tq::RelayState relay;
     tq::sim::RadioModuleSim module(programmer.unit);
     module.radio_mode = true;
+    module.keep_lines = false; // not kept either, as what went over the wire
     tq::RadioState radio;
     radio.remote_access = true;
     // Made small at once: a full-size buffer would cost an input more than

@@ -239,7 +239,9 @@ void Relay::radio(const std::uint8_t* c)
     if (!answered)
         answer.clear();
     const std::size_t n = std::min<std::size_t>(answer.size(), 255);
-    std::vector<std::uint8_t> out = {'@', 'A', std::uint8_t(n)};
+    std::vector<std::uint8_t> out;
+    out.reserve(3 + n);
+    out.insert(out.end(), {'@', 'A', std::uint8_t(n)});
     out.insert(out.end(), answer.begin(), answer.begin() + std::ptrdiff_t(n));
     send(out);
 }

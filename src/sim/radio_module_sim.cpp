@@ -14,7 +14,7 @@ namespace {
 
 // Dallas/Maxim CRC-8 as the module computes it (bit by bit, MSB-side table
 // free form of x^8 + x^5 + x^4 + 1, reflected).
-std::uint8_t maxim_crc(const std::string& s)
+std::uint8_t maxim_crc(std::string_view s)
 {
     std::uint8_t crc = 0;
     for (unsigned char ch : s) {
@@ -329,7 +329,7 @@ void RadioModuleSim::on_write(std::span<const std::uint8_t> d)
             return;
         }
         ack();
-        text_command(std::string(data.begin(), data.end()));
+        text_command(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         return;
     case 0xC0: // reset
         ack();
@@ -426,29 +426,32 @@ void RadioModuleSim::on_read(std::span<const std::uint8_t> d)
     unit_.reply(0x01, std::move(r));
 }
 
-void RadioModuleSim::text_command(const std::string& line)
+void RadioModuleSim::text_command(std::string_view line)
 {
-    lines.push_back(line);
-    std::string code = line.size() >= 2 ? line.substr(0, 2) : "00";
+    if (keep_lines)
+        lines.emplace_back(line);
+    const std::string code(line.size() >= 2 ? line.substr(0, 2) : "00");
     char status = '0';
     std::string data;
     if (line.size() < 5 || line.back() != '\n' ||
         hex(maxim_crc(line.substr(0, line.size() - 3)), 2) != line.substr(line.size() - 3, 2))
         status = '6';
     else
-        data = answer(code, line.substr(2, line.size() - 5), status);
+        data = answer(code, std::string(line.substr(2, line.size() - 5)), status);
     if (refused_replies > 0) {
         --refused_replies;
         status = '6';
         data.clear();
     }
-    std::string reply = code + "e" + status + data;
+    std::string reply;
+    reply.reserve(code.size() + 2 + data.size() + 3);
+    reply.append(code).append(1, 'e').append(1, status).append(data);
     std::uint8_t crc = maxim_crc(reply);
     if (broken_replies > 0) {
         --broken_replies;
         crc ^= 0x5A;
     }
-    reply += hex(crc, 2) + "\n";
+    reply.append(hex(crc, 2)).append(1, '\n');
     out_.assign(stale_text.begin(), stale_text.end());
     stale_text.clear();
     out_.insert(out_.end(), reply.begin(), reply.end());

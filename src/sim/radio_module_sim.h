@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tq::sim {
@@ -99,6 +100,7 @@ public:
 
     // What the tool sent.
     std::vector<std::string> lines;     // request lines, as written
+    bool keep_lines = true;             // cleared: none kept (fuzzing: a line costs allocations)
     bool radio_mode = false;
     int enters = 0, leaves = 0, resets = 0;
     // Radio-mode requests (0x85 and 0x8C) with the time each came.
@@ -133,7 +135,7 @@ private:
     void on_access(std::span<const std::uint8_t> d);
     void on_write(std::span<const std::uint8_t> d);
     void on_read(std::span<const std::uint8_t> d);
-    void text_command(const std::string& line);
+    void text_command(std::string_view line);
     std::string answer(const std::string& code, const std::string& data, char& status);
     void ble_packet(std::span<const std::uint8_t> data);
 
