@@ -80,6 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tq::sim::RadioModuleSim module(programmer.unit);
     module.radio_mode = true;
     module.keep_lines = false; // not kept either, as what went over the wire
+    // A module that refuses a request makes the relay's radio command try
+    // it ten times; half the inputs meet one that answers any request, so
+    // that the relay's answers are explored as well as its retries.
+    module.answer_unknown_codes = data[0] & 4;
     tq::RadioState radio;
     radio.remote_access = true;
     // Made small at once: a full-size buffer would cost an input more than

@@ -551,7 +551,8 @@ std::string RadioModuleSim::answer(const std::string& code, const std::string& d
     }
     if (code == "1F")
         return hex(query_slot, 2) + hex(query_code, 4);
-    status = '6';
+    if (!answer_unknown_codes)
+        status = '6';
     return "";
 }
 

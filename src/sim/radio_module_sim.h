@@ -123,6 +123,9 @@ public:
     int reply_delay_ms = 0;   // a reply line becomes readable this long after its request
     int broken_replies = 0;   // the next n reply lines carry a wrong CRC
     int refused_replies = 0;  // the next n reply lines have status "6"
+    // A request of a code the module does not know is refused (status "6")
+    // unless this is set; then it is answered with status "0" and no data.
+    bool answer_unknown_codes = false;
     std::string stale_text;   // left in the reply buffer before the next reply
     int silent_slip_writes = 0; // the next n SLIP half-writes get no acknowledge
     // The next n first halves of SLIP pieces are acknowledged only this long
