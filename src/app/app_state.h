@@ -36,6 +36,19 @@ private:
     AppState& a_;
 };
 
+// The settings pages' command buttons for the windows other folders own,
+// opened by name.
+class ProgramSettingsWindows final : public SettingsWindows {
+public:
+    explicit ProgramSettingsWindows(AppState& a) : a_(a) {}
+    void open_signal_monitor() override;
+    void open_radio_monitor() override;
+    void open_additional_modules() override;
+
+private:
+    AppState& a_;
+};
+
 struct AppState {
     ShellState shell;
     LinkState link;
@@ -55,6 +68,9 @@ struct AppState {
     // The remote-access window's context, for as long as the program runs;
     // the window keeps a pointer to it while it is open.
     ProgramRemoteAccessHost remote_host{*this};
+    // What the settings pages' command buttons open, for as long as the
+    // program runs.
+    ProgramSettingsWindows settings_windows{*this};
     RemoteAccessContext remote_access{remote, link, radio, firmware, nullptr, &remote_host};
 
     // The simulated programmer behind --simulate.

@@ -89,20 +89,7 @@ void wire_update_check(AppState& a)
 void wire_configuration(AppState& a)
 {
     a.config.history.root = default_history_root();
-    // The command buttons' windows that other folders own, called by name.
-    struct Windows final : SettingsWindows {
-        explicit Windows(AppState& state) : a(state) {}
-        void open_signal_monitor() override { tq::open_signal_monitor(a.monitor); }
-        // Older units' button: the receiver is searched.
-        void open_radio_monitor() override { tq::open_radio_monitor(radio_window_states(a), true); }
-        void open_additional_modules() override
-        {
-            open_modules_window(modules_window_states(a), false);
-        }
-        AppState& a;
-    };
-    static Windows windows(a); // the pages call it for the whole run
-    a.config.windows = &windows;
+    a.config.windows = &a.settings_windows;
     a.config.unit_tools = &a.unit_tools;
     a.modules.config = &a.config; // the AUX row follows the AUX module
     a.config.hooks.ask = [&a](const std::string& question) {
@@ -138,6 +125,19 @@ RemoteAccessContext& remote_access(AppState& a)
 }
 
 void ProgramRemoteAccessHost::close_tool_windows() { tq::close_tool_windows(a_); }
+
+void ProgramSettingsWindows::open_signal_monitor() { tq::open_signal_monitor(a_.monitor); }
+
+// Older units' button: the receiver is searched.
+void ProgramSettingsWindows::open_radio_monitor()
+{
+    tq::open_radio_monitor(radio_window_states(a_), true);
+}
+
+void ProgramSettingsWindows::open_additional_modules()
+{
+    open_modules_window(modules_window_states(a_), false);
+}
 
 void ProgramRemoteAccessHost::clear_console() { console_reset(a_.monitor.console); }
 
