@@ -21,20 +21,18 @@ FrameText encode_frame(std::uint8_t code, const std::uint8_t* data, std::size_t 
     // and checksum, then "#".
     text.size = 2 * (count + 3) + 2;
     char* p = text.chars.data();
-    *p++ = '!';
+    const auto put = [&p](std::uint8_t b) {
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 0x0F];
+    };
     const std::uint8_t head[2] = {std::uint8_t(count + 1), code};
-    const std::uint8_t check = std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count));
-    for (const std::uint8_t* b = head; b != head + 2; ++b, p += 2) {
-        p[0] = kHexDigits[*b >> 4];
-        p[1] = kHexDigits[*b & 0x0F];
-    }
-    for (const std::uint8_t* b = data; b != data + count; ++b, p += 2) {
-        p[0] = kHexDigits[*b >> 4];
-        p[1] = kHexDigits[*b & 0x0F];
-    }
-    p[0] = kHexDigits[check >> 4];
-    p[1] = kHexDigits[check & 0x0F];
-    p[2] = '#';
+    *p++ = '!';
+    put(head[0]);
+    put(head[1]);
+    for (const std::uint8_t* b = data; b != data + count; ++b)
+        put(*b);
+    put(std::uint8_t(frame_checksum(head, 2) + frame_checksum(data, count)));
+    *p = '#';
     return text;
 }
 
