@@ -65,12 +65,13 @@ struct AppState {
     MonitorState monitor;
     UnitToolsState unit_tools; // event memory, diagnostics, service PIN
 
-    // The remote-access window's context, for as long as the program runs;
-    // the window keeps a pointer to it while it is open.
-    ProgramRemoteAccessHost remote_host{*this};
     // What the settings pages' command buttons open, for as long as the
     // program runs.
     ProgramSettingsWindows settings_windows{*this};
+    // The remote-access window's context and what it asks of the program,
+    // for as long as the program runs; the window keeps a pointer to the
+    // context while it is open.
+    ProgramRemoteAccessHost remote_host{*this};
     RemoteAccessContext remote_access{remote, link, radio, firmware, nullptr, &remote_host};
 
     // The simulated programmer behind --simulate.

@@ -126,6 +126,8 @@ RemoteAccessContext& remote_access(AppState& a)
 
 void ProgramRemoteAccessHost::close_tool_windows() { tq::close_tool_windows(a_); }
 
+void ProgramRemoteAccessHost::clear_console() { console_reset(a_.monitor.console); }
+
 void ProgramSettingsWindows::open_signal_monitor() { tq::open_signal_monitor(a_.monitor); }
 
 // Older units' button: the receiver is searched.
@@ -138,8 +140,6 @@ void ProgramSettingsWindows::open_additional_modules()
 {
     open_modules_window(modules_window_states(a_), false);
 }
-
-void ProgramRemoteAccessHost::clear_console() { console_reset(a_.monitor.console); }
 
 ProgramFirmwareHost::ProgramFirmwareHost(AppState& a) : a_(a) {}
 
